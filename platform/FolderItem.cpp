@@ -1,0 +1,202 @@
+#include "platform/FolderItem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <system_error>
+
+#include "platform/TextEncoding.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+std::function<bool(const std::string&)>& listingFilter() {
+  static std::function<bool(const std::string&)> hide;
+  return hide;
+}
+
+bool lstatOf(const fs::path& p, struct stat& st) { return ::lstat(p.c_str(), &st) == 0; }
+bool statOf(const fs::path& p, struct stat& st) { return ::stat(p.c_str(), &st) == 0; }
+
+// The classic form of a name: Mac Roman, with ':' (the classic separator)
+// shown as '/', as macOS maps them. Empty when a character has no Mac Roman
+// form or the result is longer than `maxBytes`.
+std::string classicName(const std::string& name, size_t maxBytes) {
+  if (name.empty()) return {};
+  static const TextConverterPtr toMac =
+      GetTextConverter(Encodings::UTF8(), Encodings::MacRoman());
+  if (!toMac) return {};
+  std::string mac = toMac->Convert(name);
+  if (mac.empty() || mac.size() > maxBytes) return {};
+  std::replace(mac.begin(), mac.end(), ':', '/');
+  return mac;
+}
+}  // namespace
+
+FolderItem::FolderItem(fs::path path) : path_(std::move(path)) {}
+
+void FolderItem::SetListingFilter(std::function<bool(const std::string&)> hide) {
+  listingFilter() = std::move(hide);
+}
+
+std::string FolderItem::Name() const {
+  fs::path p = path_;
+  if (!p.has_filename() && p.has_parent_path() && p != p.root_path()) p = p.parent_path();
+  return p.filename().string();
+}
+
+bool FolderItem::Exists() const {
+  struct stat st {};
+  return !path_.empty() && lstatOf(path_, st);
+}
+
+bool FolderItem::Directory() const {
+  struct stat st {};
+  return !path_.empty() && statOf(path_, st) && S_ISDIR(st.st_mode);
+}
+
+bool FolderItem::Alias() const {
+  struct stat st {};
+  return !path_.empty() && lstatOf(path_, st) && S_ISLNK(st.st_mode);
+}
+
+bool FolderItem::Locked() const {
+  struct stat st {};
+  return statOf(path_, st) && (st.st_mode & S_IWUSR) == 0;
+}
+
+bool FolderItem::SetLocked(bool locked) const {
+  struct stat st {};
+  if (!statOf(path_, st)) return false;
+  mode_t mode = st.st_mode & 07777;
+  mode = locked ? mode & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH) : mode | S_IWUSR;
+  return ::chmod(path_.c_str(), mode) == 0;
+}
+
+bool FolderItem::Visible() const {
+  std::string name = Name();
+  return !name.empty() && name[0] != '.';
+}
+
+std::optional<FolderItem> FolderItem::Parent() const {
+  fs::path p = path_;
+  if (!p.has_filename() && p.has_parent_path()) p = p.parent_path();
+  if (!p.has_parent_path() || p.parent_path() == p) return std::nullopt;
+  return FolderItem(p.parent_path());
+}
+
+FolderItem FolderItem::Child(const std::string& name) const { return FolderItem(path_ / name); }
+
+FolderItem FolderItem::ResolvedAlias() const {
+  if (!Alias()) return *this;
+  std::error_code ec;
+  fs::path target = fs::canonical(path_, ec);
+  return ec ? *this : FolderItem(target);
+}
+
+int32_t FolderItem::Count() const {
+  if (!listing_) {
+    auto names = std::make_shared<std::vector<std::string>>();
+    std::error_code ec;
+    if (Directory()) {
+      const auto& hide = listingFilter();
+      for (fs::directory_iterator it(path_, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (!hide || !hide(name)) names->push_back(std::move(name));
+      }
+      std::sort(names->begin(), names->end());
+    }
+    listing_ = std::move(names);
+  }
+  return static_cast<int32_t>(listing_->size());
+}
+
+FolderItem FolderItem::Item(int32_t index) const {
+  if (index < 1 || index > Count()) return FolderItem();
+  return Child((*listing_)[static_cast<size_t>(index - 1)]);
+}
+
+std::vector<FolderItem> FolderItem::Items() const {
+  std::vector<FolderItem> items;
+  int32_t n = Count();
+  items.reserve(static_cast<size_t>(n));
+  for (int32_t i = 1; i <= n; ++i) items.push_back(Item(i));
+  return items;
+}
+
+bool FolderItem::CreateAsFolder() const { return ::mkdir(path_.c_str(), 0777) == 0; }
+
+bool FolderItem::Delete() const {
+  struct stat st {};
+  if (!lstatOf(path_, st)) return false;
+  if (S_ISDIR(st.st_mode)) return ::rmdir(path_.c_str()) == 0;
+  return ::unlink(path_.c_str()) == 0;
+}
+
+int64_t FolderItem::Length() const {
+  struct stat st {};
+  if (!statOf(path_, st) || !S_ISREG(st.st_mode)) return 0;
+  return static_cast<int64_t>(st.st_size);
+}
+
+Date FolderItem::CreationDate() const {
+  struct statx stx {};
+  if (::statx(AT_FDCWD, path_.c_str(), 0, STATX_BTIME | STATX_MTIME, &stx) == 0) {
+    if (stx.stx_mask & STATX_BTIME) return Date::FromUnixTime(stx.stx_btime.tv_sec);
+    return Date::FromUnixTime(stx.stx_mtime.tv_sec);
+  }
+  return Date::FromUnixTime(0);
+}
+
+bool FolderItem::SetCreationDate(const Date&) const {
+  // The file system keeps the birth time itself and offers no way to set it.
+  return false;
+}
+
+Date FolderItem::ModificationDate() const {
+  struct stat st {};
+  if (!statOf(path_, st)) return Date::FromUnixTime(0);
+  return Date::FromUnixTime(st.st_mtim.tv_sec);
+}
+
+bool FolderItem::SetModificationDate(const Date& date) const {
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = date.UnixTime();
+  times[1].tv_nsec = 0;
+  return ::utimensat(AT_FDCWD, path_.c_str(), times, 0) == 0;
+}
+
+uint64_t FolderItem::DirectoryID() const {
+  struct stat st {};
+  return statOf(path_, st) ? static_cast<uint64_t>(st.st_ino) : 0;
+}
+
+uint64_t FolderItem::VolumeID() const {
+  struct stat st {};
+  return statOf(path_, st) ? static_cast<uint64_t>(st.st_dev) : 0;
+}
+
+BinaryStreamPtr FolderItem::OpenAsBinaryFile(bool writable) const {
+  return BinaryStream::Open(path_, writable);
+}
+
+BinaryStreamPtr FolderItem::CreateBinaryFile(const std::string&) const {
+  return BinaryStream::Create(path_);
+}
+
+MemoryBlockPtr FolderItem::MacFSSpec() const {
+  std::string name = classicName(Name(), 63);
+  auto parent = Parent();
+  if (name.empty() || !parent) return nullptr;
+  auto spec = MemoryBlock::Make(70);
+  spec->SetInt16Value(0, static_cast<int16_t>(-1 - static_cast<int>(parent->VolumeID() & 0x7FFE)));
+  spec->SetInt32Value(2, static_cast<int32_t>(parent->DirectoryID() & 0x7FFFFFFF));
+  spec->SetPString(6, name);
+  return spec;
+}
+
+std::string FolderItem::MacClassicName() const { return classicName(Name(), 31); }
