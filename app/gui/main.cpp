@@ -1,12 +1,12 @@
 #include <QApplication>
 
-#include "app/gui/MainWindow.h"
+#include "app/gui/FrmMain.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Pellarc");
   QApplication::setApplicationVersion(PELLARC_VERSION);
-  MainWindow window;
+  FrmMain window;
   window.show();
   return QApplication::exec();
 }
