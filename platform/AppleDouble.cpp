@@ -93,6 +93,10 @@ bool ParseHeader(std::string_view head, uint16_t& count, std::string& why) {
     return false;
   }
   count = get16(head, 24);
+  if (count > kMaxEntries) {
+    why = "claims " + std::to_string(count) + " entries";
+    return false;
+  }
   return true;
 }
 
@@ -116,20 +120,32 @@ bool ParseDescriptors(std::string_view table, uint16_t count, uint64_t fileSize,
       why = name + " overlaps the entry table";
       return false;
     }
-    for (const Descriptor& other : out) {
-      if (other.id == d.id) {
-        why = name + " appears twice";
-        return false;
-      }
-      bool apart = d.length == 0 || other.length == 0 ||
-                   uint64_t(d.offset) + d.length <= other.offset ||
-                   uint64_t(other.offset) + other.length <= d.offset;
-      if (!apart) {
-        why = name + " overlaps entry " + std::to_string(other.id);
-        return false;
-      }
+    if (d.id != kResourceFork && d.length > kMaxEntryLength) {
+      why = name + " is too large";
+      return false;
     }
     out.push_back(d);
+  }
+  // Sorted copies find twins and overlaps without comparing every pair: a
+  // file may claim 65535 entries.
+  std::vector<Descriptor> sorted = out;
+  std::sort(sorted.begin(), sorted.end(),
+            [](const Descriptor& a, const Descriptor& b) { return a.id < b.id; });
+  for (size_t i = 1; i < sorted.size(); ++i) {
+    if (sorted[i].id == sorted[i - 1].id) {
+      why = "entry " + std::to_string(sorted[i].id) + " appears twice";
+      return false;
+    }
+  }
+  std::erase_if(sorted, [](const Descriptor& d) { return d.length == 0; });
+  std::sort(sorted.begin(), sorted.end(),
+            [](const Descriptor& a, const Descriptor& b) { return a.offset < b.offset; });
+  for (size_t i = 1; i < sorted.size(); ++i) {
+    if (uint64_t(sorted[i - 1].offset) + sorted[i - 1].length > sorted[i].offset) {
+      why = "entry " + std::to_string(sorted[i].id) + " overlaps entry " +
+            std::to_string(sorted[i - 1].id);
+      return false;
+    }
   }
   return true;
 }

@@ -31,6 +31,12 @@ constexpr int32_t kUnknownDate = INT32_MIN;
 // Seconds from the Unix epoch to 1 January 2000 UTC, the origin of the
 // file-dates entry.
 constexpr int64_t kUnixTo2000 = 946684800;
+// Fifteen kinds of entry are defined; a file claiming more than this many
+// entries is damaged.
+constexpr uint16_t kMaxEntries = 256;
+// Entries other than the resource fork are read into memory; none of the
+// kinds we know comes near this, so a larger one marks a damaged file.
+constexpr uint32_t kMaxEntryLength = 16 * 1024 * 1024;
 // macOS writes this filler; version-2 readers ignore it.
 inline constexpr std::string_view kFiller = "Mac OS X        ";
 

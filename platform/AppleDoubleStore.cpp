@@ -118,15 +118,15 @@ OSErr patch(const fs::path& sidecar, uint64_t offset, const void* data, size_t l
 
 class ReadFork : public ForkStore::OpenFork {
  public:
-  ReadFork(Fd fd, uint64_t offset, int64_t length)
-      : fd_(std::move(fd)), offset_(offset), length_(length) {}
+  ReadFork(fs::path sidecar, Fd fd, uint64_t offset, int64_t length)
+      : sidecar_(std::move(sidecar)), fd_(std::move(fd)), offset_(offset), length_(length) {}
   int64_t Length() override { return length_; }
   OSErr SetLength(int64_t) override { return ForkErr::wrPermErr; }
   OSErr ReadAt(int64_t position, int32_t& count, void* buffer) override {
     std::string bytes;
     if (int error = forkfiles::ReadAt(fd_.Get(), offset_ + uint64_t(position), size_t(count), bytes)) {
       count = 0;
-      return ForkStore::FailErrno(error, "cannot read resource fork", "");
+      return ForkStore::FailErrno(error, "cannot read the resource fork in", sidecar_);
     }
     std::copy(bytes.begin(), bytes.end(), static_cast<char*>(buffer));
     return ForkErr::noErr;
@@ -139,6 +139,7 @@ class ReadFork : public ForkStore::OpenFork {
   void Discard() override {}
 
  private:
+  fs::path sidecar_;
   Fd fd_;
   uint64_t offset_;
   int64_t length_;
@@ -235,7 +236,7 @@ OSErr AppleDoubleStore::MakeFork(const fs::path& file, bool forWriting, std::uni
     if (int error = load(sidecar, old)) return FailErrno(error, "cannot read", sidecar);
     // A damaged sidecar reads as no sidecar at all.
     int64_t length = old.damaged ? 0 : old.contents.rsrcLength;
-    fork = std::make_unique<ReadFork>(std::move(old.fd), old.contents.rsrcOffset, length);
+    fork = std::make_unique<ReadFork>(sidecar, std::move(old.fd), old.contents.rsrcOffset, length);
     return ForkErr::noErr;
   }
   if (OSErr err = loadForWriting(sidecar, old)) return err;

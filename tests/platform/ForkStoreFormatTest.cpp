@@ -223,6 +223,7 @@ TEST_F(AppleDoubleFormat, DamagedSidecarsReadAsAbsentAndAreNeverOverwritten) {
       {"entry over the entry table", with(26 + 4, be32(0x20))},
       {"the same entry twice", with(26 + 12, be32(9))},
       {"shorter than a header", good.substr(0, 20)},
+      {"too many entries", with(24, std::string("\xFF\xFF", 2)) + std::string(65535 * 12, '\0')},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
