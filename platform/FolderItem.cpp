@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <system_error>
 
 #include "platform/TextEncoding.h"
+#include "platform/TypeCreatorTable.h"
 
 namespace fs = std::filesystem;
 
@@ -77,7 +80,17 @@ bool FolderItem::SetLocked(bool locked) const {
 
 bool FolderItem::Visible() const {
   std::string name = Name();
-  return !name.empty() && name[0] != '.';
+  if (name.empty() || name[0] == '.') return false;
+  // The name implies no flags, so only stored information can hide it.
+  FinderInfo info;
+  ForkStore::Current()->GetFinderInfo(path_, info);
+  return (info.Flags() & FinderInfo::kIsInvisible) == 0;
+}
+
+bool FolderItem::SetVisible(bool visible) const {
+  uint16_t flags = FinderFlags();
+  flags = visible ? flags & ~FinderInfo::kIsInvisible : flags | FinderInfo::kIsInvisible;
+  return SetFinderFlags(flags);
 }
 
 std::optional<FolderItem> FolderItem::Parent() const {
@@ -102,9 +115,11 @@ int32_t FolderItem::Count() const {
     std::error_code ec;
     if (Directory()) {
       const auto& hide = listingFilter();
+      ForkStorePtr store = ForkStore::Current();
       for (fs::directory_iterator it(path_, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
-        if (!hide || !hide(name)) names->push_back(std::move(name));
+        if (store->IsStoreFile(name) || (hide && hide(name))) continue;
+        names->push_back(std::move(name));
       }
       std::sort(names->begin(), names->end());
     }
@@ -131,8 +146,52 @@ bool FolderItem::CreateAsFolder() const { return ::mkdir(path_.c_str(), 0777) ==
 bool FolderItem::Delete() const {
   struct stat st {};
   if (!lstatOf(path_, st)) return false;
-  if (S_ISDIR(st.st_mode)) return ::rmdir(path_.c_str()) == 0;
-  return ::unlink(path_.c_str()) == 0;
+  ForkStorePtr store = ForkStore::Current();
+  if (S_ISDIR(st.st_mode)) {
+    store->RemoveOrphans(path_);
+    if (::rmdir(path_.c_str()) != 0) return false;
+  } else if (::unlink(path_.c_str()) != 0) {
+    return false;
+  }
+  // The item is gone; a store file that stays behind is reported, although
+  // listings would never show it.
+  return store->ItemDeleted(path_) == ForkErr::noErr;
+}
+
+bool FolderItem::Rename(const std::string& newName) {
+  ForkStorePtr store = ForkStore::Current();
+  auto parent = Parent();
+  if (!parent || newName.empty() || newName == "." || newName == ".." ||
+      newName.find('/') != std::string::npos || newName.find('\0') != std::string::npos ||
+      store->IsStoreFile(newName)) {
+    return false;
+  }
+  struct stat st {};
+  if (!lstatOf(path_, st)) return false;
+  if (newName == Name()) return true;
+  bool plainFile = S_ISREG(st.st_mode);
+  if (plainFile && (st.st_mode & S_IWUSR) == 0) return false;
+  fs::path target = parent->Path() / newName;
+
+  // The type and creator go with the file, not with its name.
+  bool keepInfo = plainFile && TypeCreatorTable::ForName(Name()) != TypeCreatorTable::ForName(newName);
+  FinderInfo info = keepInfo ? GetFinderInfo() : FinderInfo();
+
+  if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+    // Some file systems can't refuse to replace; check by hand there.
+    if (errno != EINVAL || lstatOf(target, st) || ::rename(path_.c_str(), target.c_str()) != 0) {
+      return false;
+    }
+  }
+  if (store->ItemRenamed(path_, target) != ForkErr::noErr) {
+    // Without its store files the file would lose its fork: put it back.
+    ::rename(target.c_str(), path_.c_str());
+    return false;
+  }
+  path_ = target;
+  listing_.reset();
+  if (keepInfo) SetFinderInfo(info);
+  return true;
 }
 
 int64_t FolderItem::Length() const {
@@ -141,18 +200,94 @@ int64_t FolderItem::Length() const {
   return static_cast<int64_t>(st.st_size);
 }
 
-Date FolderItem::CreationDate() const {
-  struct statx stx {};
-  if (::statx(AT_FDCWD, path_.c_str(), 0, STATX_BTIME | STATX_MTIME, &stx) == 0) {
-    if (stx.stx_mask & STATX_BTIME) return Date::FromUnixTime(stx.stx_btime.tv_sec);
-    return Date::FromUnixTime(stx.stx_mtime.tv_sec);
-  }
-  return Date::FromUnixTime(0);
+int64_t FolderItem::ResourceForkLength() const {
+  if (path_.empty()) return 0;
+  return ForkStore::Current()->ResourceForkLength(path_);
 }
 
-bool FolderItem::SetCreationDate(const Date&) const {
-  // The file system keeps the birth time itself and offers no way to set it.
-  return false;
+FinderInfo FolderItem::impliedFinderInfo() const {
+  FinderInfo info;
+  auto codes = TypeCreatorTable::ForName(Name());
+  struct stat st {};
+  // Names imply codes for files only; the stat is paid only when the name
+  // implies any.
+  if (codes && statOf(path_, st) && !S_ISDIR(st.st_mode)) {
+    info.SetType(codes->type);
+    info.SetCreator(codes->creator);
+  }
+  return info;
+}
+
+FinderInfo FolderItem::GetFinderInfo() const {
+  FinderInfo info;
+  if (path_.empty()) return info;
+  ForkStore::Current()->GetFinderInfo(path_, info);
+  return info.IsZero() ? impliedFinderInfo() : info;
+}
+
+bool FolderItem::SetFinderInfo(const FinderInfo& info) const {
+  if (path_.empty()) return false;
+  // What the name implies needs no storing: ordinary files keep no store
+  // files, and stored information that now says the same is dropped.
+  FinderInfo stored = info == impliedFinderInfo() ? FinderInfo() : info;
+  return ForkStore::Current()->SetFinderInfo(path_, stored) == ForkErr::noErr;
+}
+
+std::string FolderItem::MacType() const { return GetFinderInfo().Type(); }
+std::string FolderItem::MacCreator() const { return GetFinderInfo().Creator(); }
+
+bool FolderItem::SetMacType(const std::string& type) const {
+  FinderInfo info = GetFinderInfo();
+  info.SetType(type);
+  return SetFinderInfo(info);
+}
+
+bool FolderItem::SetMacCreator(const std::string& creator) const {
+  FinderInfo info = GetFinderInfo();
+  info.SetCreator(creator);
+  return SetFinderInfo(info);
+}
+
+uint16_t FolderItem::FinderFlags() const { return GetFinderInfo().Flags(); }
+
+bool FolderItem::SetFinderFlags(uint16_t flags) const {
+  FinderInfo info = GetFinderInfo();
+  info.SetFlags(flags);
+  return SetFinderInfo(info);
+}
+
+std::optional<FolderItem::CatalogInfo> FolderItem::GetCatalogInfo() const {
+  if (!Exists()) return std::nullopt;
+  FinderInfo info = GetFinderInfo();
+  return CatalogInfo{info.Flags(), info.NameScript()};
+}
+
+std::optional<int64_t> FolderItem::fileSystemCreationTime() const {
+  struct statx stx {};
+  if (path_.empty() || ::statx(AT_FDCWD, path_.c_str(), 0, STATX_BTIME | STATX_MTIME, &stx) != 0) {
+    return std::nullopt;
+  }
+  if (stx.stx_mask & STATX_BTIME) return stx.stx_btime.tv_sec;
+  return stx.stx_mtime.tv_sec;
+}
+
+Date FolderItem::CreationDate() const {
+  std::optional<int64_t> kept;
+  if (!path_.empty()) ForkStore::Current()->GetCreationDate(path_, kept);
+  if (!kept) kept = fileSystemCreationTime();
+  return Date::FromUnixTime(kept.value_or(0));
+}
+
+bool FolderItem::SetCreationDate(const Date& date) const {
+  if (path_.empty()) return false;
+  ForkStorePtr store = ForkStore::Current();
+  std::optional<int64_t> kept;
+  store->GetCreationDate(path_, kept);
+  std::optional<int64_t> reported = fileSystemCreationTime();
+  if (!reported) return false;
+  // The file system can't set its own date, so anything else is kept.
+  if (!kept && *reported == date.UnixTime()) return true;
+  return store->SetCreationDate(path_, date.UnixTime()) == ForkErr::noErr;
 }
 
 Date FolderItem::ModificationDate() const {

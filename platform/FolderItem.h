@@ -6,6 +6,13 @@
 // folder's items are listed by position, sorted by name in byte order, so
 // folder walks are deterministic; the files in which the fork store keeps
 // resource forks and Finder information are never listed.
+//
+// Resource forks, Finder information and kept creation dates go through the
+// process's fork store (ForkStore::Current), and travel with the item when it
+// is deleted or renamed here. A file without stored Finder information
+// reports the type and creator its name implies (TypeCreatorTable), and
+// setting exactly those stores nothing, so ordinary files never get store
+// files. When a setter answers false, ForkStore::LastErrorText may tell why.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -16,6 +23,7 @@
 
 #include "platform/BinaryStream.h"
 #include "platform/Date.h"
+#include "platform/ForkStore.h"
 #include "platform/MemoryBlock.h"
 
 class FolderItem {
@@ -36,9 +44,12 @@ class FolderItem {
   bool Alias() const;
   bool Locked() const;
   bool SetLocked(bool locked) const;
-  // The name does not start with "." (and, once Finder information exists,
-  // the invisible flag is clear).
+  // The name does not start with "." and the Finder's invisible flag is
+  // clear.
   bool Visible() const;
+  // Sets or clears the invisible flag; a name starting with "." stays
+  // invisible all the same.
+  bool SetVisible(bool visible) const;
 
   std::optional<FolderItem> Parent() const;
   FolderItem Child(const std::string& name) const;
@@ -52,17 +63,58 @@ class FolderItem {
   FolderItem Item(int32_t index) const;
   std::vector<FolderItem> Items() const;
   void Refresh() const { listing_.reset(); }
-  // Names that folder listings leave out (the fork store's own files). The
-  // default hides nothing.
+  // More names for folder listings to leave out, besides the fork store's
+  // own files (which are always left out). The default adds none.
   static void SetListingFilter(std::function<bool(const std::string& name)> hide);
 
   bool CreateAsFolder() const;
-  // Deletes a file, a link or an empty folder.
+  // Deletes a file, a link or an empty folder (one that lists as empty:
+  // store files left over from deleted items don't count), and what the
+  // fork store keeps for it.
   bool Delete() const;
+  // Gives the item another name in the same folder, taking its store files
+  // along; the item then refers to the new name. False when the name is
+  // empty, holds a "/", is a store file's name or is taken, when the item is
+  // a locked file, or when the system refuses. A file keeps the type and
+  // creator it had, also where the new name implies other ones.
+  bool Rename(const std::string& newName);
 
   // Length of the data fork; 0 for a folder or a missing item.
   int64_t Length() const;
+  // Length of the resource fork; 0 for none, a folder or a missing item.
+  int64_t ResourceForkLength() const;
+
+  // The Finder information in effect: what the fork store keeps, or else,
+  // for a file, the type and creator its name implies with everything else
+  // zero. All zero for a missing item.
+  FinderInfo GetFinderInfo() const;
+  // Stores Finder information; information equal to what the name implies
+  // (flags clear) is not stored, and replaces whatever was. False for a
+  // missing item or a locked file, or when the store fails.
+  bool SetFinderInfo(const FinderInfo& info) const;
+  // Four bytes each; four zero bytes when there are none.
+  std::string MacType() const;
+  std::string MacCreator() const;
+  // Four bytes; a shorter code is padded with spaces, an empty one is zero.
+  bool SetMacType(const std::string& type) const;
+  bool SetMacCreator(const std::string& creator) const;
+  uint16_t FinderFlags() const;
+  bool SetFinderFlags(uint16_t flags) const;
+  // What a catalog lookup tells about an item: its Finder flags and the
+  // script of its name. None for a missing item.
+  struct CatalogInfo {
+    uint16_t finderFlags = 0;
+    uint8_t nameScript = 0;
+  };
+  std::optional<CatalogInfo> GetCatalogInfo() const;
+
+  // The creation date kept by the fork store, or else the one the file
+  // system reports (the birth time where it has one, else the modification
+  // time).
   Date CreationDate() const;
+  // The file system can't set a creation date, so a date other than the one
+  // it reports is kept by the fork store. False where the store keeps no
+  // dates (extfs) and the date differs.
   bool SetCreationDate(const Date& date) const;
   Date ModificationDate() const;
   bool SetModificationDate(const Date& date) const;
@@ -86,6 +138,11 @@ class FolderItem {
   std::string MacClassicName() const;
 
  private:
+  // The Finder information the name implies for a file; zero otherwise.
+  FinderInfo impliedFinderInfo() const;
+  // The creation date the file system reports, as Unix time.
+  std::optional<int64_t> fileSystemCreationTime() const;
+
   std::filesystem::path path_;
   mutable std::shared_ptr<const std::vector<std::string>> listing_;
 };
