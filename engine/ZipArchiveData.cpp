@@ -4,6 +4,32 @@
 
 #include "engine/ZipFormat.h"
 
+namespace {
+// Encodings in which the bytes 0 to 127 are ASCII, as in UTF-8: text made only
+// of those bytes is the same in both, and needs no converter. Most names are
+// such text, and a large archive has tens of thousands of them.
+bool asciiIsShared(const TextEncoding& encoding) {
+  return encoding == Encodings::DOSLatinUS() || encoding == Encodings::WindowsLatin1() ||
+         encoding == Encodings::MacRoman() || encoding == Encodings::UTF8();
+}
+
+bool isAscii(const std::string& s) {
+  for (char c : s) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// An empty result is how a converter says it failed: the text then stays as
+// it was rather than vanishing.
+std::string convertOrKeep(const TextConverterPtr& converter, bool asciiShared,
+                          const std::string& s) {
+  if (!converter || s.empty() || (asciiShared && isAscii(s))) return s;
+  std::string converted = converter->Convert(s);
+  return converted.empty() ? s : converted;
+}
+}  // namespace
+
 ZipArchiveData::ZipArchiveData()
     : filenameEncoding(findFileNameEncoding()), dosLatinUS(Encodings::DOSLatinUS()) {
   setArchiveEncoding(dosLatinUS);
@@ -11,6 +37,7 @@ ZipArchiveData::ZipArchiveData()
 
 void ZipArchiveData::setArchiveEncoding(std::optional<TextEncoding> encoding) {
   archiveEncoding = encoding;
+  asciiShared_ = encoding && asciiIsShared(*encoding) && asciiIsShared(filenameEncoding);
   if (encoding) {
     archiveToSystem = GetTextConverter(*encoding, filenameEncoding);
     systemToArchive = GetTextConverter(filenameEncoding, *encoding);
@@ -22,22 +49,12 @@ void ZipArchiveData::setArchiveEncoding(std::optional<TextEncoding> encoding) {
 
 TextEncoding ZipArchiveData::findFileNameEncoding() { return Encodings::UTF8(); }
 
-namespace {
-// An empty result is how a converter says it failed: the text then stays as
-// it was rather than vanishing.
-std::string convertOrKeep(const TextConverterPtr& converter, const std::string& s) {
-  if (!converter || s.empty()) return s;
-  std::string converted = converter->Convert(s);
-  return converted.empty() ? s : converted;
-}
-}  // namespace
-
 std::string ZipArchiveData::decodeFromZip(const std::string& s) const {
-  return convertOrKeep(archiveToSystem, s);
+  return convertOrKeep(archiveToSystem, asciiShared_, s);
 }
 
 std::string ZipArchiveData::encodeForZip(const std::string& s) const {
-  return convertOrKeep(systemToArchive, s);
+  return convertOrKeep(systemToArchive, asciiShared_, s);
 }
 
 std::string ZipArchiveData::cleanName(std::string s) {

@@ -72,6 +72,10 @@ class ZipArchiveData {
 
   // Host system code written into the central records of new entries.
   int32_t defaultOSMadeBy = 0;
+
+ private:
+  // ASCII text reads the same in the archive's encoding and in UTF-8.
+  bool asciiShared_ = false;
 };
 
 using ZipArchiveDataPtr = std::shared_ptr<ZipArchiveData>;

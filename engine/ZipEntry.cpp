@@ -32,7 +32,7 @@ ZipEntry::ZipEntry(ZipArchiveDataPtr d_, MemoryBlockPtr header_, std::string zip
   sysEncComment = z_decode(zipEncComment);
   if (!extra) extra = std::make_shared<ZipExtraField>(d, std::string_view());
   extra->Lock();
-  z_checkRawPath();
+  isFolder = !sysEncName.empty() && sysEncName.back() == '/';
 }
 
 // --- Conversions ------------------------------------------------------------
@@ -83,9 +83,8 @@ bool ZipEntry::CanExtract() const {
 
 // --- Names and paths --------------------------------------------------------
 
-void ZipEntry::z_checkRawPath() {
-  path.clear();
-  isFolder = false;
+std::vector<std::string> ZipEntry::z_checkRawPath() const {
+  std::vector<std::string> path;
   std::string component;
   for (size_t i = 0; i < sysEncName.size(); ++i) {
     const char c = sysEncName[i];
@@ -93,19 +92,22 @@ void ZipEntry::z_checkRawPath() {
       // The classic file system's separator can't be part of a name there.
       component += '-';
     } else if (c == '/') {
-      if (i + 1 == sysEncName.size()) isFolder = true;
-      if (component != ".") path.push_back(component);
+      if (component != ".") path.push_back(std::move(component));
       component.clear();
     } else {
       component += c;
     }
   }
-  if (!component.empty()) path.push_back(component);
+  if (!component.empty()) path.push_back(std::move(component));
+  return path;
 }
 
-void ZipEntry::GetPath(std::vector<std::string>& list) const { list = path; }
+void ZipEntry::GetPath(std::vector<std::string>& list) const { list = z_checkRawPath(); }
 
-std::string ZipEntry::Name() const { return path.empty() ? std::string() : path.back(); }
+std::string ZipEntry::Name() const {
+  std::vector<std::string> path = z_checkRawPath();
+  return path.empty() ? std::string() : std::move(path.back());
+}
 
 bool ZipEntry::SameRawPath(const std::string& s) const {
   return equalIgnoringCase(z_encode(s), zipEncName);

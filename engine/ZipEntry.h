@@ -3,9 +3,11 @@
 //
 // Most attributes are read straight from the record, which the entry keeps as
 // its `header` block. The stored name and comment are kept as stored and as
-// UTF-8; the name is also split into path components. An entry holds the
-// archive's shared state: it stays a valid object after its archive is closed,
-// but whatever needs the archive file then fails with "Archive is closed".
+// UTF-8. Path components are split from the name when asked for: a large
+// archive has tens of thousands of entries, and keeping them split would
+// cost memory for every one. An entry holds the archive's shared state: it
+// stays a valid object after its archive is closed, but whatever needs the
+// archive file then fails with "Archive is closed".
 //
 // Entries whose record has flag bit 11 set keep their name and comment in
 // UTF-8 inside the archive, whatever the archive's encoding; for them no
@@ -97,7 +99,8 @@ class ZipEntry {
   void EnableFileLocking(bool b) { lockFiles = b; }
 
  private:
-  void z_checkRawPath();
+  // The path components of sysEncName.
+  std::vector<std::string> z_checkRawPath() const;
   bool z_namesAreUTF8() const;
   std::string z_decode(const std::string& s) const;
   std::string z_encode(const std::string& s) const;
@@ -109,7 +112,6 @@ class ZipEntry {
   std::string zipEncComment;
   std::string sysEncName;
   std::string sysEncComment;
-  std::vector<std::string> path;
   bool isFolder = false;
   std::string errmsg;
   bool supportMB1 = false;
