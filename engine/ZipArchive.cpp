@@ -18,7 +18,7 @@ ZipArchive::~ZipArchive() {
   } else {
     Close();
   }
-  // A failed Open may have left entries behind; they hold d, and d holds them.
+  // Entries hold d and d holds them: the list must not outlive the archive.
   d->entries_1.resize(1);
 }
 
