@@ -2,6 +2,9 @@
 
 #include <ostream>
 
+#include "cli/Args.h"
+#include "cli/CommandSupport.h"
+
 namespace cli {
 namespace {
 
@@ -20,6 +23,19 @@ const char kUsageText[] =
     "\n"
     "global options: --forks=appledouble|extfs, -q/--quiet, --help, --version\n";
 
+struct CommandEntry {
+  const char* name;
+  CommandFunction run;
+};
+
+const CommandEntry kCommands[] = {
+    {"list", ListCommand},
+    {"info", InfoCommand},
+};
+
+// Options that stand before the command name.
+const std::vector<OptionSpec> kGlobalOptions = {{"--help"}, {"-h"}, {"--version"}};
+
 }  // namespace
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -27,7 +43,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     err << kUsageText;
     return kUsage;
   }
+  // Help and version win wherever they stand.
   for (const auto& arg : args) {
+    if (arg == "--") break;
     if (arg == "--help" || arg == "-h") {
       out << kUsageText;
       return kOk;
@@ -37,7 +55,32 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       return kOk;
     }
   }
-  err << "pellarc: unknown command \"" << args.front() << "\"\n" << kUsageText;
+
+  // Global options end at the first argument that isn't one: the command.
+  size_t commandAt = 0;
+  while (commandAt < args.size() && args[commandAt].size() > 1 && args[commandAt][0] == '-') {
+    ++commandAt;
+  }
+  Arguments global;
+  std::string error;
+  if (!ParseArguments({args.begin(), args.begin() + static_cast<long>(commandAt)}, kGlobalOptions,
+                      global, error)) {
+    err << "pellarc: " << error << "\n" << kUsageText;
+    return kUsage;
+  }
+  if (commandAt == args.size()) {
+    err << kUsageText;
+    return kUsage;
+  }
+
+  const std::string& command = args[commandAt];
+  CommandContext ctx{out, err};
+  for (const CommandEntry& entry : kCommands) {
+    if (command == entry.name) {
+      return entry.run({args.begin() + static_cast<long>(commandAt) + 1, args.end()}, ctx);
+    }
+  }
+  err << "pellarc: unknown command \"" << command << "\"\n" << kUsageText;
   return kUsage;
 }
 

@@ -1,0 +1,121 @@
+#pragma once
+// One entry of an archive, built from its 46-byte central directory record.
+//
+// Most attributes are read straight from the record, which the entry keeps as
+// its `header` block. The stored name and comment are kept as stored and as
+// UTF-8. Path components are split from the name when asked for: a large
+// archive has tens of thousands of entries, and keeping them split would
+// cost memory for every one. An entry holds the archive's shared state: it
+// stays a valid object after its archive is closed, but whatever needs the
+// archive file then fails with "Archive is closed".
+//
+// Entries whose record has flag bit 11 set keep their name and comment in
+// UTF-8 inside the archive, whatever the archive's encoding; for them no
+// conversion takes place in either direction.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/ZipArchiveData.h"
+#include "engine/ZipExtraField.h"
+#include "platform/Date.h"
+#include "platform/MemoryBlock.h"
+
+class ZipEntry {
+ public:
+  // `header` is the central record (46 bytes, little-endian) or null for a
+  // new entry, which then gets a zero-filled one; `extra` may be null, in
+  // which case the entry gets an empty one. `extra` is locked either way.
+  ZipEntry(ZipArchiveDataPtr d, MemoryBlockPtr header, std::string zipEncName,
+           ZipExtraFieldPtr extra, std::string zipEncComment);
+
+  // 2^31: turns signed 32-bit record values into unsigned ones and back.
+  static constexpr double maxIntPlus1 = 2147483648.0;
+
+  // --- Attributes read from the record --------------------------------------
+
+  int32_t CompressionMethod() const;
+  // Both sizes are signed: 2^31 bytes and more come back negative.
+  int32_t CompressedSize() const;
+  int32_t Size() const;
+  // The CRC-32 of the uncompressed data, as the record states it.
+  uint32_t CRC32() const;
+  bool IsEncrypted() const;
+  bool IsTextFile() const;
+  // The host system byte of "version made by".
+  int32_t OSMadeBy() const;
+  // The DOS date and time in local time; none when both fields are 0.
+  std::optional<Date> Time() const;
+  // Stored or deflated, not encrypted, not a folder.
+  bool CanExtract() const;
+
+  // --- Names and paths ------------------------------------------------------
+
+  // The whole name in UTF-8, "/" separated, with a trailing "/" for a folder.
+  std::string RawPath() const { return sysEncName; }
+  // Resizes `list` to the number of path components and fills it.
+  void GetPath(std::vector<std::string>& list) const;
+  // The last path component; empty when the name has none.
+  std::string Name() const;
+  bool IsDirectory() const { return isFolder; }
+  // Whether s, stored the way this entry's name is stored, equals the stored
+  // name without regard to letter case.
+  bool SameRawPath(const std::string& s) const;
+  // The name bytes as stored.
+  std::string z_origEncodedName() const { return zipEncName; }
+
+  // --- Comment, messages and the record -------------------------------------
+
+  std::string Comment() const { return sysEncComment; }
+  // Marks the archive dirty.
+  void SetComment(const std::string& s);
+  std::string z_origEncodedComment() const { return zipEncComment; }
+  std::string ErrorMessage() const { return errmsg; }
+  // The record block itself, not a copy: the directory writer updates it.
+  const MemoryBlockPtr& z_Header() const { return header; }
+
+  // Neither marks the archive dirty.
+  void SetTextFileFlag(bool b);
+  void SetOSMadeBy(int32_t code);
+
+  // --- Extra fields ---------------------------------------------------------
+
+  // The central record's extra field. RuntimeException if it is not locked.
+  ZipExtraFieldPtr ExtraFieldInCentralDir() const;
+  // Replaces it (null means an empty one), locks it, updates the record's
+  // extra field length and marks the archive dirty.
+  void SetExtraFieldInCentralDir(ZipExtraFieldPtr x);
+  // The extra field of the entry's local header, read from the archive file;
+  // null with ErrorMessage set on failure. The stream position is kept.
+  ZipExtraFieldPtr ExtraField();
+
+  // --- Extraction switches --------------------------------------------------
+
+  // Accept MacBinary I headers when extracting.
+  void EnableMacBinary1Detection(bool b) { supportMB1 = b; }
+  // Lock extracted files whose MacBinary header says locked.
+  void EnableFileLocking(bool b) { lockFiles = b; }
+
+ private:
+  // The path components of sysEncName.
+  std::vector<std::string> z_checkRawPath() const;
+  bool z_namesAreUTF8() const;
+  std::string z_decode(const std::string& s) const;
+  std::string z_encode(const std::string& s) const;
+
+  ZipArchiveDataPtr d;
+  MemoryBlockPtr header;
+  ZipExtraFieldPtr extra;
+  std::string zipEncName;
+  std::string zipEncComment;
+  std::string sysEncName;
+  std::string sysEncComment;
+  bool isFolder = false;
+  std::string errmsg;
+  bool supportMB1 = false;
+  bool lockFiles = false;
+};
+
+using ZipEntryPtr = std::shared_ptr<ZipEntry>;
