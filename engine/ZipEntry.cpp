@@ -4,6 +4,9 @@
 
 #include "engine/ZipFormat.h"
 #include "platform/Exceptions.h"
+#include "platform/TextCompare.h"
+#include "platform/TextEncoding.h"
+#include "streams/Helpers.h"
 
 namespace central = zipformat::central;
 
@@ -12,11 +15,19 @@ const char kMsgArchiveClosed[] = "Archive is closed";
 const char kMsgBadLocalHeader[] =
     "Invalid Local File Header signature (archive appears to be severely corrupted)";
 
-bool equalIgnoringCase(const std::string& a, const std::string& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    return lower(x) == lower(y);
-  });
+// Info-ZIP's Unicode path field (id 0x7075): version 1, the CRC-32 of the
+// name as stored in the record, then the name in UTF-8. Info-ZIP zip writes it
+// for non-ASCII names instead of setting flag bit 11. The CRC tells whether the
+// field still belongs to the stored name (a tool that renamed the entry
+// without knowing the field leaves it stale).
+std::optional<std::string> unicodePath(const ZipExtraField& extra, const std::string& storedName) {
+  auto block = extra.BlockData(zipformat::kUnicodePathId);
+  if (!block || block->size() < 5 || static_cast<uint8_t>((*block)[0]) != 1) return std::nullopt;
+  auto field = MemoryBlock::FromString(*block, true);
+  if (field->UInt32Value(1) != CRC_32OfStrCont(storedName, 0)) return std::nullopt;
+  std::string name = block->substr(5);
+  if (name.empty() || !IsValidUTF8(name)) return std::nullopt;
+  return name;
 }
 }  // namespace
 
@@ -28,10 +39,11 @@ ZipEntry::ZipEntry(ZipArchiveDataPtr d_, MemoryBlockPtr header_, std::string zip
       zipEncName(std::move(zipEncName_)),
       zipEncComment(std::move(zipEncComment_)) {
   if (!header) header = MemoryBlock::Make(central::kSize, true);
-  sysEncName = z_decode(zipEncName);
-  sysEncComment = z_decode(zipEncComment);
   if (!extra) extra = std::make_shared<ZipExtraField>(d, std::string_view());
   extra->Lock();
+  auto unicodeName = z_namesAreUTF8() ? std::nullopt : unicodePath(*extra, zipEncName);
+  sysEncName = unicodeName ? *unicodeName : z_decode(zipEncName);
+  sysEncComment = z_decode(zipEncComment);
   isFolder = !sysEncName.empty() && sysEncName.back() == '/';
 }
 
@@ -42,7 +54,18 @@ bool ZipEntry::z_namesAreUTF8() const {
 }
 
 std::string ZipEntry::z_decode(const std::string& s) const {
-  return z_namesAreUTF8() ? s : d->decodeFromZip(s);
+  return z_namesAreUTF8() || z_unixUTF8(s) ? s : d->decodeFromZip(s);
+}
+
+bool ZipEntry::z_unixUTF8(const std::string& s) const {
+  // Unix and macOS tools store names in UTF-8, mostly without flag bit 11
+  // (Info-ZIP zip on Linux among them). Text outside ASCII that is valid UTF-8
+  // from such a host is taken as UTF-8, as unzip and bsdtar take it: read as
+  // code page 437 it would be nonsense.
+  const int32_t host = OSMadeBy();
+  if (host != zipformat::kHostUnix && host != zipformat::kHostMacOSX) return false;
+  bool ascii = std::all_of(s.begin(), s.end(), [](char c) { return (c & 0x80) == 0; });
+  return !ascii && IsValidUTF8(s);
 }
 
 std::string ZipEntry::z_encode(const std::string& s) const {
@@ -110,7 +133,9 @@ std::string ZipEntry::Name() const {
 }
 
 bool ZipEntry::SameRawPath(const std::string& s) const {
-  return equalIgnoringCase(z_encode(s), zipEncName);
+  // Compared as text, so that letters outside ASCII match without regard to
+  // case too, whatever the archive's encoding.
+  return EqualsIgnoringCase(s, sysEncName);
 }
 
 // --- Comment and record -----------------------------------------------------

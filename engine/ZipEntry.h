@@ -103,6 +103,7 @@ class ZipEntry {
   std::vector<std::string> z_checkRawPath() const;
   bool z_namesAreUTF8() const;
   std::string z_decode(const std::string& s) const;
+  bool z_unixUTF8(const std::string& s) const;
   std::string z_encode(const std::string& s) const;
 
   ZipArchiveDataPtr d;

@@ -25,3 +25,15 @@ ZipExtraField::ZipExtraField(ZipArchiveDataPtr d_, std::string_view bytes) : d(s
 }
 
 std::string ZipExtraField::AsData() const { return data ? data->ToString() : std::string(); }
+
+std::optional<std::string> ZipExtraField::BlockData(uint16_t id) const {
+  if (!data) return std::nullopt;
+  const int64_t n = data->Size();
+  for (int64_t c = 0; c + 4 <= n;) {
+    const int64_t length = data->UInt16Value(c + 2);
+    if (c + 4 + length > n) break;
+    if (data->UInt16Value(c) == id) return data->StringValue(c + 4, length);
+    c += 4 + length;
+  }
+  return std::nullopt;
+}

@@ -10,6 +10,7 @@
 // state, through which the name in a Macintosh block is converted.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,10 @@ class ZipExtraField {
   // Offset inside the bytes of the Macintosh block found at construction (the
   // last one when there are several), or -1.
   int32_t MacBlockOffset() const { return zpit_rec; }
+
+  // The data of the first well-formed block with this id; none when there is
+  // no such block.
+  std::optional<std::string> BlockData(uint16_t id) const;
 
  private:
   ZipArchiveDataPtr d;

@@ -77,6 +77,11 @@ inline constexpr uint16_t kMethodDeflated = 8;
 // Macintosh type/creator blocks of an extra field.
 inline constexpr uint16_t kMacBlockLongId = 0x2605;
 inline constexpr uint16_t kMacBlockShortId = 0x2705;
+// Host systems of "version made by" whose tools store names in UTF-8.
+inline constexpr int32_t kHostUnix = 3;
+inline constexpr int32_t kHostMacOSX = 19;
+// Info-ZIP Unicode path field: version, CRC-32 of the stored name, UTF-8 name.
+inline constexpr uint16_t kUnicodePathId = 0x7075;
 inline constexpr char kMacBlockSignature[] = "ZPIT";
 
 }  // namespace zipformat

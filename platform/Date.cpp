@@ -1,6 +1,7 @@
 #include "platform/Date.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 std::function<std::time_t()>& clockFunction() {
@@ -19,6 +20,18 @@ int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
 }
 
 const int64_t kDays1904 = daysFromCivil(1904, 1, 1);
+
+// With TZ unset, the C library looks at /etc/localtime again on every local
+// time conversion, which makes listing a large archive slow. Naming the same
+// zone file in TZ once lets it keep what it read.
+void pinTimeZone() {
+  static const bool pinned = [] {
+    if (!std::getenv("TZ")) setenv("TZ", ":/etc/localtime", 0);
+    tzset();
+    return true;
+  }();
+  (void)pinned;
+}
 }  // namespace
 
 void Date::SetClock(std::function<std::time_t()> clock) { clockFunction() = std::move(clock); }
@@ -31,6 +44,7 @@ Date::Date() {
 Date Date::FromUnixTime(std::time_t t) { return Date(t, 0); }
 
 Date Date::FromComponents(int year, int month, int day, int hour, int minute, int second) {
+  pinTimeZone();
   std::tm tm{};
   tm.tm_year = year - 1900;
   tm.tm_mon = month - 1;
@@ -49,6 +63,7 @@ Date Date::FromTotalSeconds(double totalSeconds) {
 }
 
 std::tm Date::local() const {
+  pinTimeZone();
   std::tm tm{};
   std::time_t t = unix_;
   localtime_r(&t, &tm);
@@ -66,6 +81,7 @@ void Date::SetTotalSeconds(double totalSeconds) {
   int64_t total = static_cast<int64_t>(std::floor(totalSeconds));
   int64_t days = total >= 0 ? total / 86400 : -((-total + 86399) / 86400);
   int64_t rest = total - days * 86400;
+  pinTimeZone();
   // Start from 1 January 1904 and let mktime carry the day count over months
   // and years; it resolves the local wall-clock time to a point in time.
   std::tm tm{};
