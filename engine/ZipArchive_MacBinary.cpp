@@ -1,6 +1,5 @@
 // MacBinary headers for the files the engine adds.
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 #include "engine/MacBinary.h"

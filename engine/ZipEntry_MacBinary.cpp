@@ -4,7 +4,6 @@
 
 #include "engine/MacBinary.h"
 #include "engine/ZipEntry.h"
-#include "platform/Exceptions.h"
 #include "platform/TextCompare.h"
 #include "platform/TextEncoding.h"
 #include "streams/Helpers.h"
