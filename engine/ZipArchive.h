@@ -70,6 +70,57 @@ class ZipArchive {
   // The encoding of the platform's "System" font, else Mac Roman.
   static TextEncoding EncodedAsMacDefault();
 
+  // --- MacBinary and Macintosh extra fields ---------------------------------
+
+  // The modes the adding operations take: whether an item is stored as a
+  // MacBinary stream (header, data fork, resource fork) or as its data fork.
+  static constexpr int32_t MacBinaryNever() { return 0; }
+  // Only files whose resource fork is not empty.
+  static constexpr int32_t MacBinarySmart() { return 1; }
+  // Every item, folders too (a header describing two empty forks).
+  static constexpr int32_t MacBinaryAlways() { return 2; }
+
+  // A 128-byte MacBinary III header (big-endian) for `file` as it is now:
+  // its fork lengths, name, Finder type and creator, dates, flags and lock.
+  // None when a fork is 2 GB or longer, which the header can't describe.
+  static MemoryBlockPtr MakeMacBinaryHeader(const FolderItem& file);
+  // The same with the lengths and the name given (the name as the entry will
+  // carry it; when it is the file's own name, the header gets the file's
+  // classic form of it and its script).
+  static MemoryBlockPtr MakeMacBinaryHeader(const FolderItem& file, int32_t dataForkLength,
+                                            int32_t rsrcForkLength, const std::string& name);
+  // A header from these values alone, for data that isn't a file.
+  static MemoryBlockPtr MakeMacBinaryHeader(int32_t dataForkLength, int32_t rsrcForkLength,
+                                            const std::string& name, const std::string& type,
+                                            const std::string& creator,
+                                            std::optional<Date> created,
+                                            std::optional<Date> modified);
+  // What the forms above build on. `file` may be null. The name is UTF-8 (or
+  // Mac Roman bytes); its first 63 bytes in Mac Roman are stored. A type or
+  // creator shorter than four bytes is padded with zeros. A date outside
+  // what the header can hold (before 1904, after 2040) is stored as none.
+  // RuntimeException for an empty name or a negative length.
+  static MemoryBlockPtr z_makeMBHdr(int32_t dataForkLength, int32_t rsrcForkLength,
+                                    const std::string& name, const std::string& type,
+                                    const std::string& creator, std::optional<Date> created,
+                                    std::optional<Date> modified, const FolderItem* file);
+  // Seconds since 1904 as the bit pattern of an unsigned 32-bit field held in
+  // a signed one: 2^31 and more come back negative. 0 for values that no
+  // unsigned 32-bit field holds.
+  static int32_t z_dblToLong(double seconds);
+
+  // A new, unlocked extra field holding one Macintosh block: the long form
+  // (id 0x2605, with the name in the archive's encoding) when `name` is not
+  // empty, else the short form (0x2705, type and creator only). A name whose
+  // stored form passes 255 bytes is cut to 255.
+  ZipExtraFieldPtr MakeZipExtraField(const std::string& type, const std::string& creator,
+                                     const std::string& name) const;
+  // With the file's Finder type and creator. None for a folder with an empty
+  // name.
+  ZipExtraFieldPtr MakeZipExtraField(const FolderItem& file, const std::string& name) const;
+  // With the file's own name: the long form.
+  ZipExtraFieldPtr MakeZipExtraField(const FolderItem& file) const;
+
   // --- Names and extra fields -----------------------------------------------
 
   // s with "/" and "\" replaced by "-"; the encoding tag stays as it was.
