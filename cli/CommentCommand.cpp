@@ -22,6 +22,11 @@ int printComment(const std::string& path, CommandContext& ctx) {
 int setComment(const std::string& path, const std::string& text, CommandContext& ctx) {
   ZipArchive archive;
   const std::string shownPath = EscapeForTerminal(path);
+  // Opening writable would create a missing archive.
+  if (!FolderItem(path).Exists()) {
+    ctx.err << "pellarc: " << shownPath << ": no such archive\n";
+    return 2;
+  }
   if (!archive.Open(FolderItem(path), true)) {
     ctx.err << "pellarc: " << shownPath << ": " << archive.ErrorMessage() << "\n";
     return 2;

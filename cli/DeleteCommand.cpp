@@ -25,6 +25,11 @@ int DeleteCommand(const std::vector<std::string>& args, CommandContext& ctx) {
   const std::string& path = parsed.positional[0];
   const std::string shownPath = EscapeForTerminal(path);
   ZipArchive archive;
+  // Opening writable would create a missing archive.
+  if (!FolderItem(path).Exists()) {
+    ctx.err << "pellarc: " << shownPath << ": no such archive\n";
+    return 2;
+  }
   if (!archive.Open(FolderItem(path), true)) {
     ctx.err << "pellarc: " << shownPath << ": " << archive.ErrorMessage() << "\n";
     return 2;
