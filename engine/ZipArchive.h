@@ -16,7 +16,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-
 #include <vector>
 
 #include "engine/ZipArchiveData.h"

@@ -194,7 +194,10 @@ int32_t ZipArchive::z_zip(SeqDataInputStreamPtr dataStream, int32_t dataLength,
   MemoryBlockPtr record = MemoryBlock::Make(central::kSize, true);
   record->SetUInt32Value(0, zipformat::kCentralHeaderSignature);
   record->SetByte(central::kVersionMadeBy, zipformat::kMaxVersionNeeded);
-  record->SetByte(central::kHostSystem, static_cast<uint8_t>(d->defaultOSMadeBy & 0xFF));
+  const bool dosHost = (d->defaultOSMadeBy & 0xFF) == 0;
+  record->SetByte(central::kHostSystem, utf8Name && dosHost
+                                            ? zipwrite::kHostNTFS
+                                            : static_cast<uint8_t>(d->defaultOSMadeBy & 0xFF));
   record->SetUInt16Value(central::kVersionNeeded, zipformat::kMaxVersionNeeded);
   if (utf8Name) record->SetUInt16Value(central::kFlags, zipformat::kFlagUTF8);
   record->SetUInt16Value(central::kMethod, method);

@@ -19,6 +19,12 @@ inline constexpr int64_t kArchiveSizeLimit = int64_t{1} << 31;
 inline constexpr int64_t kMaxEntries = 65535;
 inline constexpr int64_t kMaxFieldLength = 65535;
 
+// Host system "Windows NTFS" in "version made by". Info-ZIP unzip converts
+// the names of entries from MS-DOS hosts (code 0) from code page 437 even
+// when flag bit 11 says they are UTF-8; from this host it takes them as they
+// are, as every other tool does.
+inline constexpr uint8_t kHostNTFS = 11;
+
 inline constexpr char kMsgReadOnly[] = "Archive was opened read-only";
 inline constexpr char kMsgTooLarge[] =
     "The archive would reach 2 GB, more than a ZIP archive written here may hold";
