@@ -6,6 +6,11 @@
 #include "cli/CommandSupport.h"
 
 namespace cli {
+
+int CreateCommand(const std::vector<std::string>& args, CommandContext& ctx);
+int CommentCommand(const std::vector<std::string>& args, CommandContext& ctx);
+int DeleteCommand(const std::vector<std::string>& args, CommandContext& ctx);
+
 namespace {
 
 const char kUsageText[] =
@@ -31,6 +36,9 @@ struct CommandEntry {
 const CommandEntry kCommands[] = {
     {"list", ListCommand},
     {"info", InfoCommand},
+    {"create", CreateCommand},
+    {"comment", CommentCommand},
+    {"delete", DeleteCommand},
 };
 
 // Options that stand before the command name.
