@@ -31,10 +31,13 @@ struct CommandEntry {
 const CommandEntry kCommands[] = {
     {"list", ListCommand},
     {"info", InfoCommand},
+    {"extract", ExtractCommand},
+    {"test", TestCommand},
 };
 
 // Options that stand before the command name.
-const std::vector<OptionSpec> kGlobalOptions = {{"--help"}, {"-h"}, {"--version"}};
+const std::vector<OptionSpec> kGlobalOptions = {
+    {"--help"}, {"-h"}, {"--version"}, {"-q"}, {"--quiet"}};
 
 }  // namespace
 
@@ -74,7 +77,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   }
 
   const std::string& command = args[commandAt];
-  CommandContext ctx{out, err};
+  CommandContext ctx{out, err, global.Has("-q") || global.Has("--quiet")};
   for (const CommandEntry& entry : kCommands) {
     if (command == entry.name) {
       return entry.run({args.begin() + static_cast<long>(commandAt) + 1, args.end()}, ctx);

@@ -1,0 +1,41 @@
+#pragma once
+// A progress bar for long work, drawn on stderr while it is a terminal.
+//
+// Nothing is drawn for output that is not the process's own stderr (tests,
+// pipes, files), when the user asked for quiet, or during the first half
+// second: short commands never flicker. Anything else written to stderr
+// while a bar shows must call Clear first, so that the line does not end up
+// in the middle of the bar; the next Advance draws it again.
+#include <chrono>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+namespace cli {
+
+class Progress {
+ public:
+  Progress(std::ostream& err, bool quiet, uint64_t total, std::string label);
+  ~Progress();
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+
+  // `bytes` more of the total are done.
+  void Advance(uint64_t bytes);
+  // Removes the bar from the terminal.
+  void Clear();
+
+ private:
+  void draw();
+
+  std::ostream& err_;
+  bool enabled_;
+  uint64_t total_;
+  uint64_t done_ = 0;
+  std::string label_;
+  bool shown_ = false;
+  std::chrono::steady_clock::time_point start_;
+  std::chrono::steady_clock::time_point lastDraw_;
+};
+
+}  // namespace cli
