@@ -158,6 +158,10 @@ class ZipEntry {
   // mode it reads just the first 128 bytes and writes nothing.
   bool z_unzip(const SeqDataOutputStreamPtr& dataOut, const SeqDataOutputStreamPtr& rsrcOut,
                bool macBinary, bool headerOnly, MemoryBlockPtr& macBinaryHeader);
+  // `folder`'s child `name` (converted as MakeDestinationChild does), made
+  // or not; none for names the file system can't hold.
+  std::optional<FolderItem> z_childOf(const FolderItem& folder, const std::string& name,
+                                      bool followAliases) const;
   // Why `name` can't be a path component on disk; empty when it can.
   static std::string z_badComponent(const std::string& name);
   // Extract(destination, macBinary) without its exception guard; `written`

@@ -18,6 +18,7 @@
 #include "streams/RsrcForkWriter.h"
 
 namespace central = zipformat::central;
+namespace fs = std::filesystem;
 namespace local = zipformat::local;
 
 namespace {
@@ -66,8 +67,44 @@ std::string deflationError(int32_t code) {
   return "An error " + std::to_string(code) + " occured while deflation";
 }
 
+// Sets type and creator in one write, keeping the rest of the Finder
+// information. A file that already shows them (the usual case: its name
+// implies them and nothing is stored) is left alone.
+void setTypeAndCreator(const FolderItem& file, const std::string& type,
+                       const std::string& creator) {
+  FinderInfo info = file.GetFinderInfo();
+  FinderInfo wanted = info;
+  wanted.SetType(type);
+  wanted.SetCreator(creator);
+  if (!(wanted == info)) file.SetFinderInfo(wanted);
+}
+
+// Passes everything on to the destination file's writer and notes when it
+// is opened, which is when an existing file starts to change.
+class OpenedOutput : public SeqDataOutputStream {
+ public:
+  OpenedOutput(SeqDataOutputStreamPtr inner, bool& opened)
+      : inner_(std::move(inner)), opened_(opened) {}
+  bool Write(std::string_view data) override { return inner_->Write(data); }
+  bool Open() override {
+    opened_ = true;
+    return inner_->Open();
+  }
+  bool Close() override { return inner_->Close(); }
+  void GetErrorDescription(int32_t& code, std::string& text) override {
+    inner_->GetErrorDescription(code, text);
+  }
+  bool Skip(int32_t count) override { return inner_->Skip(count); }
+  void ClearError() override { inner_->ClearError(); }
+  bool Flush() override { return inner_->Flush(); }
+
+ private:
+  SeqDataOutputStreamPtr inner_;
+  bool& opened_;
+};
+
 // Whether `p` lies inside `folder` (or is it); both absolute and normal.
-bool isInside(const std::filesystem::path& p, const std::filesystem::path& folder) {
+bool isInside(const fs::path& p, const fs::path& folder) {
   auto rel = p.lexically_relative(folder);
   return !rel.empty() && *rel.begin() != "..";
 }
@@ -340,42 +377,45 @@ bool ZipEntry::z_extractTo(const FolderItem& dest, bool macBinary, bool& written
     return false;
   }
 
-  if (dest.Directory()) {
+  // One look at the destination answers what the checks below ask; an
+  // archive of many small files pays for every call to the file system.
+  std::error_code ec;
+  fs::file_status status = fs::symlink_status(dest.Path(), ec);
+  if (fs::is_symlink(status) ? dest.Directory() : fs::is_directory(status)) {
     errmsg = kMsgFileOverFolder;
     return false;
   }
   // A link at the destination is replaced, never written through.
-  if (dest.Alias()) {
+  if (fs::is_symlink(status)) {
     dest.Delete();
-    if (dest.Exists()) {
+    status = fs::symlink_status(dest.Path(), ec);
+    if (fs::exists(status) || fs::is_symlink(status)) {
       errmsg = kMsgAliasStays;
       return false;
     }
   }
-  if (!dest.Exists()) {
-    BinaryStreamPtr created = dest.CreateBinaryFile();
-    if (!created) {
-      errmsg = kMsgCreateFile;
-      return false;
-    }
-    created->Close();
-  }
-  if (dest.Locked()) {
+  // A missing file is made by the data output when it opens, once the
+  // entry's headers have passed their checks: an entry that fails them
+  // leaves nothing behind, and the file is opened once, not twice.
+  const bool existed = fs::exists(status);
+  if (existed && dest.Locked()) {
     errmsg = kMsgLocked;
     return false;
   }
 
   MemoryBlockPtr macBinaryHeader;
   bool ok;
-  written = true;
   {
-    auto dataOut = std::make_shared<FileWriter>(dest);
+    auto dataOut = std::make_shared<OpenedOutput>(std::make_shared<FileWriter>(dest), written);
     std::shared_ptr<RsrcForkWriter> rsrcOut;
     if (macBinary) rsrcOut = std::make_shared<RsrcForkWriter>(dest);
     ok = z_unzip(dataOut, rsrcOut, macBinary, isFolder, macBinaryHeader);
   }
   if (!ok) {
-    dest.Delete();
+    if (!existed && errmsg == kMsgOpenData) errmsg = kMsgCreateFile;
+    // A file that was there and was never opened is the user's, untouched:
+    // an entry refused for its headers must not cost it.
+    if (written) dest.Delete();
     written = false;
     return false;
   }
@@ -385,15 +425,9 @@ bool ZipEntry::z_extractTo(const FolderItem& dest, bool macBinary, bool& written
   if (macBinaryHeader) {
     mbstandin::Apply(dest, *macBinaryHeader);
   } else if (extra && mbstandin::GetTypeCreatorName(*extra, type, creator, name)) {
-    FinderInfo info = dest.GetFinderInfo();
-    info.SetType(type);
-    info.SetCreator(creator);
-    dest.SetFinderInfo(info);
+    setTypeAndCreator(dest, type, creator);
   } else if (z_icMapFilename(dest.Name(), type, creator)) {
-    FinderInfo info = dest.GetFinderInfo();
-    info.SetType(type);
-    info.SetCreator(creator);
-    dest.SetFinderInfo(info);
+    setTypeAndCreator(dest, type, creator);
   }
   return true;
 }
@@ -458,10 +492,10 @@ std::optional<FolderItem> ZipEntry::MakeDestination(const FolderItem& base, bool
   problem.clear();
   // With aliases followed, every step is checked against where the base
   // really is.
-  std::filesystem::path realBase;
+  fs::path realBase;
   if (followAliases) {
     std::error_code ec;
-    realBase = std::filesystem::weakly_canonical(std::filesystem::absolute(base.Path()), ec);
+    realBase = fs::weakly_canonical(fs::absolute(base.Path()), ec);
     if (ec) {
       problem = kMsgFolderCreation;
       return std::nullopt;
@@ -474,28 +508,41 @@ std::optional<FolderItem> ZipEntry::MakeDestination(const FolderItem& base, bool
     if (!problem.empty()) return std::nullopt;
   }
   FolderItem current = base;
+  bool atBase = true;
   for (const std::string& component : path) {
     if (component.empty()) continue;
-    // The base is the caller's choice; a link further down is not, and
-    // following it could lead anywhere.
-    if (!followAliases && !(current == base) && current.Alias()) {
+    // One look at each folder on the way: whether it is there, a folder, or
+    // a link. The base is the caller's choice, link or not; a link further
+    // down is not, and following it could lead anywhere.
+    std::error_code ec;
+    fs::file_status status =
+        atBase ? fs::status(current.Path(), ec) : fs::symlink_status(current.Path(), ec);
+    if (fs::is_symlink(status)) {
       problem = kMsgThroughAlias;
       return std::nullopt;
     }
-    std::optional<FolderItem> next = MakeDestinationChild(current, component, followAliases);
-    if (!next || !current.Directory()) {
+    if (!fs::exists(status)) {
+      current.CreateAsFolder();
+      status = fs::status(current.Path(), ec);
+    }
+    if (!fs::is_directory(status)) {
+      problem = kMsgFolderCreation;
+      return std::nullopt;
+    }
+    std::optional<FolderItem> next = z_childOf(current, component, followAliases);
+    if (!next) {
       problem = kMsgFolderCreation;
       return std::nullopt;
     }
     if (followAliases) {
-      std::error_code ec;
-      auto real = std::filesystem::weakly_canonical(next->Path(), ec);
+      auto real = fs::weakly_canonical(next->Path(), ec);
       if (ec || !isInside(real, realBase)) {
         problem = kMsgLeavesBase;
         return std::nullopt;
       }
     }
     current = std::move(*next);
+    atBase = false;
   }
   return current;
 }
@@ -504,6 +551,16 @@ std::optional<FolderItem> ZipEntry::MakeDestinationChild(const FolderItem& folde
                                                          const std::string& name,
                                                          bool followAliases) const {
   try {
+    if (!folder.Exists()) folder.CreateAsFolder();
+    return z_childOf(folder, name, followAliases);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+std::optional<FolderItem> ZipEntry::z_childOf(const FolderItem& folder, const std::string& name,
+                                              bool followAliases) const {
+  try {
     // Through the archive's encoding and back, so that a name comes out as a
     // stored one would. A name the archive's encoding can't hold (it comes
     // back unchanged, though not ASCII) keeps its own characters.
@@ -511,7 +568,6 @@ std::optional<FolderItem> ZipEntry::MakeDestinationChild(const FolderItem& folde
     converted = converted == name ? name : z_decode(converted);
     if (converted.empty()) return folder;
     if (!z_badComponent(converted).empty()) return std::nullopt;
-    if (!folder.Exists()) folder.CreateAsFolder();
     FolderItem child = folder.Child(converted);
     return followAliases ? child.ResolvedAlias() : child;
   } catch (const std::exception&) {

@@ -89,7 +89,7 @@ TEST_F(ExtractToDisk, FailureLeavesNoFileBehind) {
   a.entries.push_back({.name = "stored", .data = "flipped", .crc = ziptest::Crc32("flipper")});
   OpenArchive z(a);
 
-  // New files, and files that were there: the Part's rule deletes both.
+  // A file that was there is overwritten, so it goes too.
   testsupport::WriteFile(out("stored"), "old contents");
   for (int32_t i = 1; i <= 3; ++i) {
     ZipEntryPtr e = z.Entry(i);
@@ -99,6 +99,21 @@ TEST_F(ExtractToDisk, FailureLeavesNoFileBehind) {
               i == 3 ? "Data appears to be corrupted" : "An error -3 occured while deflation");
     EXPECT_FALSE(fs::exists(fs::symlink_status(target))) << i;
     EXPECT_FALSE(sidecarExists(target)) << i;
+  }
+}
+
+TEST_F(ExtractToDisk, EntryRefusedBeforeWritingLeavesAnExistingFileAlone) {
+  ziptest::Archive a;
+  a.entries.push_back({.name = "first", .data = "x"});
+  a.entries.push_back({.name = "odd", .data = "data", .method = 12});
+  a.entries.push_back({.name = "secret", .data = "????", .flags = 1});
+  OpenArchive z(a);
+  for (int32_t i : {2, 3}) {
+    testsupport::WriteFile(out("existing"), "precious");
+    EXPECT_FALSE(z.Entry(i)->Extract(FolderItem(out("existing"))));
+    EXPECT_EQ(testsupport::ReadFile(out("existing")), "precious");
+    EXPECT_FALSE(z.Entry(i)->Extract(FolderItem(out("new"))));
+    EXPECT_FALSE(fs::exists(out("new")));
   }
 }
 
@@ -130,6 +145,8 @@ TEST_F(ExtractToDisk, FoldersAndFilesDontReplaceEachOther) {
 
   EXPECT_FALSE(folder->Extract(FolderItem(out("missing") / "deeper")));
   EXPECT_EQ(folder->ErrorMessage(), "Folder creation failed");
+  EXPECT_FALSE(file->Extract(FolderItem(out("missing") / "file")));
+  EXPECT_EQ(file->ErrorMessage(), "Creating destination file failed");
   EXPECT_FALSE(file->Extract(std::nullopt));
   EXPECT_EQ(file->ErrorMessage(), "No destination given");
 }
