@@ -1,5 +1,7 @@
 #include "cli/Args.h"
 
+#include "platform/ForkStore.h"
+
 namespace cli {
 
 std::string Arguments::Value(const std::string& name) const {
@@ -46,6 +48,30 @@ bool ParseArguments(const std::vector<std::string>& args, const std::vector<Opti
     }
   }
   return true;
+}
+
+size_t CommandPosition(const std::vector<std::string>& args,
+                       const std::vector<OptionSpec>& global) {
+  size_t i = 0;
+  while (i < args.size() && args[i].size() > 1 && args[i][0] == '-') {
+    const std::string& arg = args[i++];
+    if (arg == "--") break;
+    if (arg.find('=') != std::string::npos) continue;
+    for (const OptionSpec& spec : global) {
+      if (spec.name == arg && spec.takesValue && i < args.size()) ++i;
+    }
+  }
+  return i;
+}
+
+bool ApplyForksOption(const Arguments& global, std::string& error) {
+  if (!global.Has(kForksOption.name)) return true;
+  const std::string name = global.Value(kForksOption.name);
+  if (ForkStore::Select(name)) return true;
+  std::string names;
+  for (const std::string& n : ForkStore::Names()) names += (names.empty() ? "" : "|") + n;
+  error = "unknown fork store \"" + name + "\" (use --forks=" + names + ")";
+  return false;
 }
 
 }  // namespace cli

@@ -3,6 +3,7 @@
 // command and the global options go through here, so that all of them accept
 // the same forms: "--name", "--name=value", "--name value" and "-x value" for
 // options that take a value, and "--" to end the options.
+#include <cstddef>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,5 +29,18 @@ struct Arguments {
 // option that takes none. A lone "-" is positional.
 bool ParseArguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& known,
                     Arguments& out, std::string& error);
+
+// Where the command name stands in a whole command line: the first argument
+// that is neither a global option in `global` nor the value of one given as
+// the next argument ("--forks extfs list ..."). An unknown option counts as
+// a global one, so that ParseArguments reports it.
+size_t CommandPosition(const std::vector<std::string>& args, const std::vector<OptionSpec>& global);
+
+// --forks=appledouble|extfs chooses where resource forks and Finder
+// information are kept on disk, for the whole process.
+inline const OptionSpec kForksOption{"--forks", true};
+// Selects the store that --forks names, when given. False with a message for
+// a name that is no store; the store in use then stays.
+bool ApplyForksOption(const Arguments& global, std::string& error);
 
 }  // namespace cli

@@ -6,6 +6,11 @@
 #include "cli/CommandSupport.h"
 
 namespace cli {
+
+int CreateCommand(const std::vector<std::string>& args, CommandContext& ctx);
+int CommentCommand(const std::vector<std::string>& args, CommandContext& ctx);
+int DeleteCommand(const std::vector<std::string>& args, CommandContext& ctx);
+
 namespace {
 
 const char kUsageText[] =
@@ -33,11 +38,14 @@ const CommandEntry kCommands[] = {
     {"info", InfoCommand},
     {"extract", ExtractCommand},
     {"test", TestCommand},
+    {"create", CreateCommand},
+    {"comment", CommentCommand},
+    {"delete", DeleteCommand},
 };
 
 // Options that stand before the command name.
-const std::vector<OptionSpec> kGlobalOptions = {
-    {"--help"}, {"-h"}, {"--version"}, {"-q"}, {"--quiet"}};
+const std::vector<OptionSpec> kGlobalOptions = {{"--help"}, {"-h"}, {"--version"},
+                                                {"-q"},     {"--quiet"}, kForksOption};
 
 }  // namespace
 
@@ -59,16 +67,17 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
   }
 
-  // Global options end at the first argument that isn't one: the command.
-  size_t commandAt = 0;
-  while (commandAt < args.size() && args[commandAt].size() > 1 && args[commandAt][0] == '-') {
-    ++commandAt;
-  }
+  // Global options (and their values) end at the command.
+  const size_t commandAt = CommandPosition(args, kGlobalOptions);
   Arguments global;
   std::string error;
   if (!ParseArguments({args.begin(), args.begin() + static_cast<long>(commandAt)}, kGlobalOptions,
                       global, error)) {
     err << "pellarc: " << error << "\n" << kUsageText;
+    return kUsage;
+  }
+  if (!ApplyForksOption(global, error)) {
+    err << "pellarc: " << error << "\n";
     return kUsage;
   }
   if (commandAt == args.size()) {

@@ -109,32 +109,18 @@ std::optional<std::string> TimeText(const ZipEntry& entry, std::string_view sepa
   return std::string(text);
 }
 
-std::optional<MacBlockInfo> MacBlockAt(std::string_view bytes, size_t offset) {
-  if (offset + 4 > bytes.size()) return std::nullopt;
-  const uint16_t id = le16(bytes, offset);
-  const uint16_t length = le16(bytes, offset + 2);
-  MacBlockInfo info;
-  size_t k = 0;
-  if (id == 0x2605 && length >= 13) {
-    if (offset + 9 > bytes.size()) return std::nullopt;
-    const size_t nameLength = static_cast<unsigned char>(bytes[offset + 8]);
-    k = nameLength + 1;
-    if (offset + 9 + nameLength > bytes.size()) return std::nullopt;
-    info.storedName = std::string(bytes.substr(offset + 9, nameLength));
-  } else if (!(id == 0x2705 && length >= 12)) {
-    return std::nullopt;
-  }
-  // A name length that runs past the block would have type and creator read
-  // from whatever follows; they must at least lie inside the extra field.
-  if (offset + 16 + k > bytes.size()) return std::nullopt;
-  info.type = fromMacRoman(std::string(bytes.substr(offset + 8 + k, 4)));
-  info.creator = fromMacRoman(std::string(bytes.substr(offset + 12 + k, 4)));
-  return info;
-}
-
 std::optional<MacBlockInfo> MacBlockOf(const ZipExtraField& extra) {
-  if (extra.MacBlockOffset() < 0) return std::nullopt;
-  return MacBlockAt(extra.AsData(), static_cast<size_t>(extra.MacBlockOffset()));
+  MacBlockInfo info;
+  std::string name;
+  if (!extra.GetTypeCreatorName(info.type, info.creator, name)) return std::nullopt;
+  info.type = fromMacRoman(info.type);
+  info.creator = fromMacRoman(info.creator);
+  // Only the long form has a name, although it may be empty.
+  const std::string bytes = extra.AsData();
+  if (le16(bytes, static_cast<size_t>(extra.MacBlockOffset())) == zipformat::kMacBlockLongId) {
+    info.name = name;
+  }
+  return info;
 }
 
 std::vector<ExtraBlock> SplitExtraField(std::string_view bytes, std::string& rest) {

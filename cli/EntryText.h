@@ -28,17 +28,16 @@ std::string Hex32(uint32_t value);
 // no time.
 std::optional<std::string> TimeText(const ZipEntry& entry, std::string_view separator);
 
-// Type, creator (and, in the long form, the name, raw as stored) of the
-// Macintosh block that the extra field noted; none when there is none or it
-// is malformed. Type and creator are converted from Mac Roman to UTF-8.
+// Type and creator (converted from Mac Roman for display) and, in the long
+// form, the name (converted from the archive's encoding) of the Macintosh
+// block that the extra field noted, as the engine reads them; none when there
+// is none or it is malformed.
 struct MacBlockInfo {
   std::string type;
   std::string creator;
-  std::optional<std::string> storedName;
+  std::optional<std::string> name;
 };
 std::optional<MacBlockInfo> MacBlockOf(const ZipExtraField& extra);
-// The same, for the block at `offset` of raw extra field bytes.
-std::optional<MacBlockInfo> MacBlockAt(std::string_view bytes, size_t offset);
 
 // The blocks of an extra field as far as their framing holds; `rest` gets
 // the bytes behind the last whole block.

@@ -67,6 +67,8 @@ int ExtractCommand(const std::vector<std::string>& args, CommandContext& ctx) {
   uint64_t total = 0;
   for (int32_t i : selection.indices) total += static_cast<uint32_t>(archive.Entry(i)->Size());
   Progress progress(ctx.err, quiet, total, "extracting");
+  auto entryProgress = std::make_shared<EntryProgress>(progress);
+  if (progress.Enabled()) archive.SetProgressMonitor(entryProgress);
   for (int32_t i : selection.indices) {
     const ZipEntryPtr entry = archive.Entry(i);
     std::string problem;
@@ -77,8 +79,9 @@ int ExtractCommand(const std::vector<std::string>& args, CommandContext& ctx) {
               << "\" failed: " << (destination ? entry->ErrorMessage() : problem) << "\n";
       status = 1;
     }
-    progress.Advance(static_cast<uint32_t>(entry->Size()));
+    entryProgress->EntryDone(static_cast<uint32_t>(entry->Size()));
   }
+  archive.SetProgressMonitor(nullptr);
   progress.Clear();
   archive.Close();
   return status;

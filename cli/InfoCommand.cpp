@@ -44,7 +44,8 @@ void hexDump(std::ostream& out, const std::string& data) {
   }
 }
 
-void describeExtraField(std::ostream& out, const std::string& label, const std::string& bytes) {
+void describeExtraField(std::ostream& out, const ZipArchive& archive, const std::string& label,
+                        const std::string& bytes) {
   line(out, label, std::to_string(bytes.size()) + (bytes.size() == 1 ? " byte" : " bytes"));
   std::string rest;
   for (const ExtraBlock& block : SplitExtraField(bytes, rest)) {
@@ -53,10 +54,13 @@ void describeExtraField(std::ostream& out, const std::string& label, const std::
     if (!name.empty()) out << " " << name;
     out << ", " << block.data.size() << (block.data.size() == 1 ? " byte" : " bytes") << "\n";
     if (block.id == zipformat::kMacBlockLongId || block.id == zipformat::kMacBlockShortId) {
-      if (std::optional<MacBlockInfo> mac = MacBlockAt(bytes, block.offset)) {
+      // Each Macintosh block as the engine would read it, were it the only one.
+      const ZipExtraFieldPtr alone = archive.MakeZipExtraField(
+          std::string_view(bytes).substr(block.offset, 4 + block.data.size()));
+      if (std::optional<MacBlockInfo> mac = MacBlockOf(*alone)) {
         out << "      type " << EscapeForTerminal(mac->type) << ", creator "
             << EscapeForTerminal(mac->creator);
-        if (mac->storedName) out << ", name " << EscapeForTerminal(*mac->storedName);
+        if (mac->name) out << ", name " << EscapeForTerminal(*mac->name);
         out << "\n";
       }
     }
@@ -99,10 +103,11 @@ void describe(std::ostream& out, const ZipArchive& archive, int32_t index) {
   const ZipExtraFieldPtr centralExtra = e->ExtraFieldInCentralDir();
   if (std::optional<MacBlockInfo> mac = MacBlockOf(*centralExtra)) {
     line(out, "Type/creator", EscapeForTerminal(mac->type) + "/" + EscapeForTerminal(mac->creator));
+    if (mac->name) line(out, "Macintosh name", EscapeForTerminal(*mac->name));
   }
-  describeExtraField(out, "Central extra field", centralExtra->AsData());
+  describeExtraField(out, archive, "Central extra field", centralExtra->AsData());
   if (ZipExtraFieldPtr local = e->ExtraField()) {
-    describeExtraField(out, "Local extra field", local->AsData());
+    describeExtraField(out, archive, "Local extra field", local->AsData());
   } else {
     line(out, "Local extra field", "unreadable: " + e->ErrorMessage());
   }

@@ -58,4 +58,18 @@ void Progress::Clear() {
   shown_ = false;
 }
 
+void EntryProgress::ReportProgress(ZipEntry&, int32_t, int32_t done, bool&) {
+  // Sizes come as the record's signed 32-bit values.
+  const uint64_t now = static_cast<uint32_t>(done);
+  if (now > entryDone_) {
+    progress_.Advance(now - entryDone_);
+    entryDone_ = now;
+  }
+}
+
+void EntryProgress::EntryDone(uint64_t size) {
+  if (size > entryDone_) progress_.Advance(size - entryDone_);
+  entryDone_ = 0;
+}
+
 }  // namespace cli

@@ -11,6 +11,8 @@
 #include <iosfwd>
 #include <string>
 
+#include "engine/ZipProgressNotifier.h"
+
 namespace cli {
 
 class Progress {
@@ -24,6 +26,8 @@ class Progress {
   void Advance(uint64_t bytes);
   // Removes the bar from the terminal.
   void Clear();
+  // Whether anything will ever be drawn.
+  bool Enabled() const { return enabled_; }
 
  private:
   void draw();
@@ -36,6 +40,20 @@ class Progress {
   bool shown_ = false;
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point lastDraw_;
+};
+
+// Moves a bar while an entry's data moves, from the engine's reports, so
+// that one large entry does not leave it standing still.
+class EntryProgress : public ZipProgressNotifier {
+ public:
+  explicit EntryProgress(Progress& progress) : progress_(progress) {}
+  void ReportProgress(ZipEntry& entry, int32_t total, int32_t done, bool& abort) override;
+  // The entry is over, however it ended: the bar moves past all of it.
+  void EntryDone(uint64_t size);
+
+ private:
+  Progress& progress_;
+  uint64_t entryDone_ = 0;
 };
 
 }  // namespace cli

@@ -51,6 +51,8 @@ int TestCommand(const std::vector<std::string>& args, CommandContext& ctx) {
   uint64_t total = 0;
   for (int32_t i : selection.indices) total += static_cast<uint32_t>(archive.Entry(i)->Size());
   Progress progress(ctx.err, quiet, total, "testing");
+  auto entryProgress = std::make_shared<EntryProgress>(progress);
+  if (progress.Enabled()) archive.SetProgressMonitor(entryProgress);
   size_t tested = 0, failed = 0, skipped = 0;
   for (int32_t i : selection.indices) {
     const ZipEntryPtr entry = archive.Entry(i);
@@ -74,8 +76,9 @@ int TestCommand(const std::vector<std::string>& args, CommandContext& ctx) {
       ctx.err << "Test of \"" << EscapeForTerminal(entry->RawPath())
               << "\" failed: " << entry->ErrorMessage() << "\n";
     }
-    progress.Advance(static_cast<uint32_t>(entry->Size()));
+    entryProgress->EntryDone(static_cast<uint32_t>(entry->Size()));
   }
+  archive.SetProgressMonitor(nullptr);
   progress.Clear();
   archive.Close();
   if (!quiet) {

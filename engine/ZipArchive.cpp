@@ -12,12 +12,17 @@ const char kMsgOpenFailed[] = "Opening the archive file failed";
 ZipArchive::ZipArchive() { z_setup(); }
 
 ZipArchive::~ZipArchive() {
-  if (d->zipStream && justCreated) {
-    FolderItem file = d->theFile;
-    if (!Close()) file.Delete();
-  } else {
-    Close();
+  // Nothing may escape a destructor; a directory that could not be written
+  // counts as a failed close.
+  const bool created = d->zipStream && justCreated;
+  FolderItem file = d->theFile;
+  bool closed = false;
+  try {
+    closed = Close();
+  } catch (...) {
+    closed = false;
   }
+  if (created && !closed) file.Delete();
   // Entries hold d and d holds them: the list must not outlive the archive.
   d->entries_1.resize(1);
 }
@@ -87,16 +92,29 @@ bool ZipArchive::Open(const FolderItem& file, bool writable,
 
 bool ZipArchive::Close() {
   if (!d->zipStream) return true;
-  const bool written = z_writeDirectory();
+  bool written = false;
+  try {
+    written = z_writeDirectory();
+  } catch (...) {
+    // The archive is closed whatever happened; the caller still learns why.
+    z_release();
+    throw;
+  }
+  z_release();
+  return written;
+}
+
+void ZipArchive::z_release() {
   d->zipStream->Close();
   d->zipStream.reset();
   d->entries_1.resize(1);
   entriesRead = false;
   justCreated = false;
+  marked = false;
+  dirSizeCache = -1;
   // Entries handed out keep this state object and see it closed for good; a
   // later Open of this archive object works on a state object of its own.
   if (d.use_count() > 1) d = std::make_shared<ZipArchiveData>(*d);
-  return written;
 }
 
 // --- State ------------------------------------------------------------------

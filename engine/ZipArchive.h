@@ -16,12 +16,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/ZipArchiveData.h"
 #include "engine/ZipEntry.h"
 #include "engine/ZipExtraField.h"
+#include "engine/ZipProgressNotifier.h"
+#include "platform/Date.h"
 #include "platform/FolderItem.h"
+#include "platform/MemoryBlock.h"
 #include "platform/TextEncoding.h"
+#include "streams/SeqDataInputStream.h"
 
 class ZipArchive {
  public:
@@ -70,6 +75,57 @@ class ZipArchive {
   // The encoding of the platform's "System" font, else Mac Roman.
   static TextEncoding EncodedAsMacDefault();
 
+  // --- MacBinary and Macintosh extra fields ---------------------------------
+
+  // The modes the adding operations take: whether an item is stored as a
+  // MacBinary stream (header, data fork, resource fork) or as its data fork.
+  static constexpr int32_t MacBinaryNever() { return 0; }
+  // Only files whose resource fork is not empty.
+  static constexpr int32_t MacBinarySmart() { return 1; }
+  // Every item, folders too (a header describing two empty forks).
+  static constexpr int32_t MacBinaryAlways() { return 2; }
+
+  // A 128-byte MacBinary III header (big-endian) for `file` as it is now:
+  // its fork lengths, name, Finder type and creator, dates, flags and lock.
+  // None when a fork is 2 GB or longer, which the header can't describe.
+  static MemoryBlockPtr MakeMacBinaryHeader(const FolderItem& file);
+  // The same with the lengths and the name given (the name as the entry will
+  // carry it; when it is the file's own name, the header gets the file's
+  // classic form of it and its script).
+  static MemoryBlockPtr MakeMacBinaryHeader(const FolderItem& file, int32_t dataForkLength,
+                                            int32_t rsrcForkLength, const std::string& name);
+  // A header from these values alone, for data that isn't a file.
+  static MemoryBlockPtr MakeMacBinaryHeader(int32_t dataForkLength, int32_t rsrcForkLength,
+                                            const std::string& name, const std::string& type,
+                                            const std::string& creator,
+                                            std::optional<Date> created,
+                                            std::optional<Date> modified);
+  // What the forms above build on. `file` may be null. The name is UTF-8 (or
+  // Mac Roman bytes); its first 63 bytes in Mac Roman are stored. A type or
+  // creator shorter than four bytes is padded with zeros. A date outside
+  // what the header can hold (before 1904, after 2040) is stored as none.
+  // RuntimeException for an empty name or a negative length.
+  static MemoryBlockPtr z_makeMBHdr(int32_t dataForkLength, int32_t rsrcForkLength,
+                                    const std::string& name, const std::string& type,
+                                    const std::string& creator, std::optional<Date> created,
+                                    std::optional<Date> modified, const FolderItem* file);
+  // Seconds since 1904 as the bit pattern of an unsigned 32-bit field held in
+  // a signed one: 2^31 and more come back negative. 0 for values that no
+  // unsigned 32-bit field holds.
+  static int32_t z_dblToLong(double seconds);
+
+  // A new, unlocked extra field holding one Macintosh block: the long form
+  // (id 0x2605, with the name in the archive's encoding) when `name` is not
+  // empty, else the short form (0x2705, type and creator only). A name whose
+  // stored form passes 255 bytes is cut to 255.
+  ZipExtraFieldPtr MakeZipExtraField(const std::string& type, const std::string& creator,
+                                     const std::string& name) const;
+  // With the file's Finder type and creator. None for a folder with an empty
+  // name.
+  ZipExtraFieldPtr MakeZipExtraField(const FolderItem& file, const std::string& name) const;
+  // With the file's own name: the long form.
+  ZipExtraFieldPtr MakeZipExtraField(const FolderItem& file) const;
+
   // --- Names and extra fields -----------------------------------------------
 
   // s with "/" and "\" replaced by "-"; the encoding tag stays as it was.
@@ -79,6 +135,72 @@ class ZipArchive {
   bool IsValidName(const std::string& s) const;
   // A new, unlocked extra field of these bytes for this archive.
   ZipExtraFieldPtr MakeZipExtraField(std::string_view bytes) const;
+
+  // --- Adding entries -------------------------------------------------------
+  //
+  // An entry's local header and data are written where the directory starts,
+  // over the old directory; the directory itself is written again by Flush or
+  // Close. Until then the file on disk has no valid directory.
+
+  // Adds one entry from the caller's streams, which must not be open yet:
+  // they are opened, read and closed here. With `macBinaryHeader` (128 bytes,
+  // whose fork lengths must equal the two lengths) the entry holds the
+  // MacBinary form of both forks; without it only the data stream is read,
+  // and a resource stream raises RuntimeException. `name` is UTF-8, "/"
+  // separated; one leading "/" is dropped. Returns the new entry's index; 0
+  // when aborted by the progress monitor or when the archive is not open for
+  // writing; a negative code when the add failed. A failed add leaves the
+  // entry list and the place of the directory as they were. An add that would
+  // make the archive 2 GB or larger, or give it more than 65535 entries, is
+  // refused before anything is written.
+  int32_t AddItemByStreams(SeqDataInputStreamPtr dataStream, int32_t dataLength,
+                           SeqDataInputStreamPtr rsrcStream, int32_t rsrcLength,
+                           MemoryBlockPtr macBinaryHeader, const std::string& name,
+                           ZipExtraFieldPtr extra, std::optional<Date> date);
+  // None removes the monitor.
+  void SetProgressMonitor(ZipProgressNotifierPtr notifier);
+  ZipProgressNotifierPtr ProgressMonitor() const;
+  // Writes the directory now when the archive is dirty; adding may go on
+  // afterwards. False with a message when the archive is read-only or the
+  // write failed; RuntimeException when the archive is closed.
+  bool Flush();
+
+  // --- Maintenance ----------------------------------------------------------
+  //
+  // Changes to the entry list and the comment live in memory until the
+  // directory is written. All but Mark and Rollback need an archive open for
+  // writing and otherwise fail with "Archive was opened read-only".
+
+  // Drops the entry from the list; its bytes stay in the file as free space
+  // until Compact. RuntimeException when the archive is closed,
+  // OutOfBoundsException for an index outside 1 to EntryCount.
+  bool RemoveEntry(int32_t index);
+  // Puts `entry` at the index as it is and returns the entry that was there;
+  // the record of `entry` decides which local header it refers to.
+  ZipEntryPtr ReplaceEntry(int32_t index, ZipEntryPtr entry);
+  // The archive comment, stored as these bytes without conversion; at most
+  // 65535 bytes.
+  bool SetComment(const std::string& comment);
+  // Remembers the entry count and the place of the directory, so that the
+  // entries added after it can be taken back with Rollback. RemoveEntry,
+  // ReplaceEntry, Compact and Close forget the mark.
+  void Mark();
+  // Drops the entries added since Mark; the mark stays for another Rollback.
+  // False (and the mark forgotten) when there is no mark or it no longer
+  // holds.
+  bool Rollback();
+  // A second directory record for the data of `entry`, under `name`, with
+  // its own date and extra field if given (else the entry's date and the
+  // extra field of its local header). Returns the new entry's index, 0 on
+  // failure.
+  int32_t AddFakeDuplicate(ZipEntryPtr entry, const std::string& name, std::optional<Date> date,
+                           ZipExtraFieldPtr extra);
+  // Moves every entry's local header and data towards the start of the file
+  // so that no free space is left between them, and updates the records.
+  // Must be followed by a successful directory write: the directory on disk
+  // no longer matches the moved data. False with a message when a local
+  // header is damaged; the entries moved before it stay moved.
+  bool Compact();
 
  private:
   void z_setup();
@@ -97,4 +219,41 @@ class ZipArchive {
   // taken for a negative position.
   int64_t startOfDirInArchive = 0;
   bool justCreated = false;
+
+  // --- Adding and maintenance (ZipArchive_Add.cpp, ZipArchive_Maintenance.cpp)
+
+  // Closes the stream and empties the entry list (Close, after the directory).
+  void z_release();
+  int32_t z_zip(SeqDataInputStreamPtr dataStream, int32_t dataLength,
+                SeqDataInputStreamPtr rsrcStream, int32_t rsrcLength,
+                MemoryBlockPtr macBinaryHeader, const std::string& name,
+                std::optional<Date> date, ZipExtraFieldPtr extra);
+  void z_noWriteMsg();
+  // Whether one more entry with a record of `recordBytes` bytes and at most
+  // `dataBytes` bytes of local header and data behind the directory's start
+  // still fits the format; sets errmsg when not.
+  bool z_roomFor(int64_t recordBytes, int64_t dataBytes);
+  // The bytes the central directory takes for the entries now listed.
+  int64_t z_directorySize();
+  // Leaves root placeholder entries out of the list once it holds anything
+  // else.
+  void z_dropPlaceholders();
+  bool z_copy(int64_t from, int64_t to, int64_t count);
+  static MemoryBlockPtr z_cloneMB(const MemoryBlockPtr& block);
+  void z_ArrayQuickSort(int32_t low, int32_t high);
+  int32_t z_partition(int32_t low, int32_t high);
+  int32_t z_Compare(int32_t a, int32_t b) const;
+  void z_Swap(int32_t a, int32_t b);
+
+  bool marked = false;
+  int32_t markEntries = 0;
+  int64_t markDirStart = 0;
+  // Compact's working lists, position for position; empty outside Compact.
+  std::vector<MemoryBlockPtr> compactEntries;
+  std::vector<int64_t> compactOffset;
+  // z_directorySize's sum for the first dirSizeEntries entries, so that a
+  // run of adds measures each record once; -1 once the list changed
+  // otherwise. An entry comment changed through its entry is not seen.
+  int64_t dirSizeCache = -1;
+  size_t dirSizeEntries = 0;
 };

@@ -22,6 +22,7 @@
 #include "platform/TextEncoding.h"
 
 class ZipEntry;
+class ZipProgressNotifier;
 
 class ZipArchiveData {
  public:
@@ -62,6 +63,8 @@ class ZipArchiveData {
   BinaryStreamPtr zipStream;
   // Chunk size for copying stored data inside the archive.
   int32_t copyChunkSize = 16384;
+  // Progress and abort callbacks; none unless a caller sets them.
+  std::shared_ptr<ZipProgressNotifier> monitor;
 
   std::optional<TextEncoding> archiveEncoding;
   // Null when archiveEncoding is none or the platform can't convert it.

@@ -93,6 +93,38 @@ class ZipEntry {
   // null with ErrorMessage set on failure. The stream position is kept.
   ZipExtraFieldPtr ExtraField();
 
+  // --- MacBinary ------------------------------------------------------------
+
+  // What kind of MacBinary header the first 128 bytes of `header` are:
+  // 0 none, 1 MacBinary I (only with MacBinary I detection on), 2 MacBinary
+  // II, 3 MacBinary III, 4 the MacBinary III signature with a reader version
+  // above 130. A block shorter than 128 bytes is none.
+  int32_t z_MBHdrLevel(const MemoryBlock& header) const;
+  // The CRC-CCITT of the first `count` bytes, 0 to 65535. OutOfBoundsException
+  // when the block is shorter.
+  static int32_t z_CRC(const MemoryBlock& block, int32_t count);
+  // Puts what a header says back onto an extracted file, in this order:
+  // creation and modification date (0 means none and is skipped), the name
+  // (z_adjustMacFilename), Finder type, creator and flags in one write
+  // (kHasBeenInited and kNameLocked cleared), then the lock when file locking
+  // is on. Call it after the forks are written and closed. `file` follows a
+  // rename. Nothing happens unless the file exists and the block holds 128
+  // bytes; a name length outside 1 to 63 skips the rename only. Failures of
+  // the single steps are not reported: the file keeps what could be set.
+  void ApplyMacBinaryInformation(FolderItem& file, const MemoryBlockPtr& header) const;
+  // Renames an extracted file to its Macintosh name when the archive path
+  // could not carry it. Only while the file still has the name extraction gave
+  // it (this entry's last path component), only when that name has a classic
+  // form that differs from `name`, and only within its folder, never onto
+  // another item. `name` is in the encoding `script` selects: bit 7 set, the
+  // Macintosh script in the low seven bits; otherwise the system's (Mac
+  // Roman); kNameIsUTF8, UTF-8 already (a name from GetTypeCreatorName). The
+  // classic separator "/" becomes ":" on disk. `file` follows the rename.
+  void z_adjustMacFilename(const std::string& name, int32_t script, FolderItem& file) const;
+  static constexpr int32_t kNameIsUTF8 = -1;
+  // An unsigned 32-bit value held in a signed field, back as a double.
+  static double z_ulongToDouble(int32_t value);
+
   // --- Extraction switches --------------------------------------------------
 
   // Accept MacBinary I headers when extracting.

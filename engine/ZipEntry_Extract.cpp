@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/MacBinaryStandIn.h"
+#include "engine/MacBinary.h"
 #include "engine/ZipBinaryStreamReader.h"
 #include "engine/ZipEntry.h"
 #include "engine/ZipFormat.h"
+#include "engine/ZipProgressNotifier.h"
 #include "platform/TypeCreatorTable.h"
 #include "platform/plugin/ZStream.h"
 #include "streams/FileWriter.h"
@@ -55,7 +56,7 @@ const char kMsgNameTooLong[] = "Entry name is longer than the file system allows
 // component.
 constexpr size_t kMaxNameBytes = 255;
 
-constexpr int64_t kMacBinaryHeaderSize = 128;
+constexpr int64_t kMacBinaryHeaderSize = macbinary::kHeaderSize;
 
 // The gzip member header put in front of an entry's deflate data, so that the
 // decompressing stream inflates it (without one the stream passes its input
@@ -216,6 +217,10 @@ bool ZipEntry::z_unzip(const SeqDataOutputStreamPtr& dataOut,
   bool rsrcOpened = false;
   uint32_t storedCRC = 0;
   std::string bytes;
+  // The notifier counts in the record's signed 32-bit sizes.
+  const std::shared_ptr<ZipProgressNotifier> monitor = headerOnly ? nullptr : d->monitor;
+  const auto total = static_cast<int32_t>(size);
+  if (monitor) monitor->ReportProgress(*this, total, 0, abort);
 
   while (bytesLeft > 0 && !abort) {
     int64_t n;
@@ -277,11 +282,11 @@ bool ZipEntry::z_unzip(const SeqDataOutputStreamPtr& dataOut,
     if (macBinary) {
       macBinary = false;
       MemoryBlockPtr block = MemoryBlock::FromString(bytes);
-      if (mbstandin::HdrLevel(*block, supportMB1) >= 1) {
+      if (z_MBHdrLevel(*block) >= macbinary::kLevelMB1) {
         macBinaryHeader = block;
-        const int64_t dataForkLength = block->Int32Value(83);
-        const int64_t rsrcForkLength = block->Int32Value(87);
-        rsrcStart = (dataForkLength + 255) / 128 * 128;
+        const int64_t dataForkLength = block->Int32Value(macbinary::kDataForkLength);
+        const int64_t rsrcForkLength = block->Int32Value(macbinary::kRsrcForkLength);
+        rsrcStart = macbinary::kHeaderSize + macbinary::PaddedLength(dataForkLength);
         if (bytesLeft < rsrcStart + rsrcForkLength) {
           headerTooLarge = true;
           break;
@@ -301,6 +306,9 @@ bool ZipEntry::z_unzip(const SeqDataOutputStreamPtr& dataOut,
       break;
     }
     bytesLeft -= n;
+    if (monitor && bytesLeft > 0) {
+      monitor->ReportProgress(*this, total, static_cast<int32_t>(uncompressed - bytesLeft), abort);
+    }
   }
 
   // Every byte the headers promised came out; make sure nothing else would,
@@ -324,6 +332,7 @@ bool ZipEntry::z_unzip(const SeqDataOutputStreamPtr& dataOut,
     }
   }
 
+  if (monitor) monitor->ReportProgress(*this, total, total, abort);
   if (rsrcOut && !rsrcOut->Close()) writeError = true;
   if (dataOut && !dataOut->Close()) writeError = true;
 
@@ -421,13 +430,15 @@ bool ZipEntry::z_extractTo(const FolderItem& dest, bool macBinary, bool& written
   }
 
   if (std::optional<Date> time = Time()) dest.SetModificationDate(*time);
+  FolderItem file = dest;
   std::string type, creator, name;
   if (macBinaryHeader) {
-    mbstandin::Apply(dest, *macBinaryHeader);
-  } else if (extra && mbstandin::GetTypeCreatorName(*extra, type, creator, name)) {
-    setTypeAndCreator(dest, type, creator);
-  } else if (z_icMapFilename(dest.Name(), type, creator)) {
-    setTypeAndCreator(dest, type, creator);
+    ApplyMacBinaryInformation(file, macBinaryHeader);
+  } else if (extra && extra->GetTypeCreatorName(type, creator, name)) {
+    setTypeAndCreator(file, type, creator);
+    z_adjustMacFilename(name, kNameIsUTF8, file);
+  } else if (z_icMapFilename(file.Name(), type, creator)) {
+    setTypeAndCreator(file, type, creator);
   }
   return true;
 }

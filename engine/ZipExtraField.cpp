@@ -37,3 +37,28 @@ std::optional<std::string> ZipExtraField::BlockData(uint16_t id) const {
   }
   return std::nullopt;
 }
+
+bool ZipExtraField::GetTypeCreatorName(std::string& type, std::string& creator,
+                                       std::string& name) const {
+  type.clear();
+  creator.clear();
+  name.clear();
+  if (!data || zpit_rec < 0) return false;
+  const int64_t at = zpit_rec;
+  const int64_t length = data->UInt16Value(at + 2);
+  const uint16_t id = data->UInt16Value(at);
+  int64_t k = 0;
+  if (id == zipformat::kMacBlockLongId && length >= 13) {
+    k = data->Byte(at + 8) + 1;
+    // A name length running past the block would have type and creator read
+    // from whatever follows it: such a block says nothing we can trust.
+    if (12 + k > length) return false;
+  } else if (!(id == zipformat::kMacBlockShortId && length >= 12)) {
+    return false;
+  }
+  // The constructor noted the block only when all of it lies in the bytes.
+  type = data->StringValue(at + 8 + k, 4);
+  creator = data->StringValue(at + 12 + k, 4);
+  if (k > 0) name = d->decodeFromZip(data->StringValue(at + 9, k - 1));
+  return true;
+}

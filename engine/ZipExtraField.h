@@ -33,6 +33,13 @@ class ZipExtraField {
   // last one when there are several), or -1.
   int32_t MacBlockOffset() const { return zpit_rec; }
 
+  // The file type and creator (four bytes each, as stored) and the name (from
+  // the archive's encoding to UTF-8; empty in the short form) of the noted
+  // Macintosh block. False, with all three emptied, when there is none or it
+  // is malformed: a long form needs a data length of at least 13 and room in
+  // its block for its name, type and creator.
+  bool GetTypeCreatorName(std::string& type, std::string& creator, std::string& name) const;
+
   // The data of the first well-formed block with this id; none when there is
   // no such block.
   std::optional<std::string> BlockData(uint16_t id) const;

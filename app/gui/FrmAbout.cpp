@@ -44,7 +44,7 @@ FrmAbout::FrmAbout(QWidget* parent) : QWidget(parent, Qt::Window) {
   lblVer->setGeometry(10, 154, 265, 20);
   lblVer->setAlignment(Qt::AlignCenter);
   QFont verFont = lblVer->font();
-  verFont.setPointSize(13);
+  verFont.setPixelSize(13);
   lblVer->setFont(verFont);
   lblVer->setText(LongVersion());
 
@@ -53,7 +53,7 @@ FrmAbout::FrmAbout(QWidget* parent) : QWidget(parent, Qt::Window) {
   StaticText3->setGeometry(30, 175, 225, 20);
   StaticText3->setAlignment(Qt::AlignCenter);
   QFont linkFont = StaticText3->font();
-  linkFont.setPointSize(12);
+  linkFont.setPixelSize(12);
   linkFont.setUnderline(true);
   StaticText3->setFont(linkFont);
   StaticText3->setStyleSheet("color: rgb(0,12,129)");

@@ -32,7 +32,7 @@ FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent) {
   lblStats = new QLabel(central);
   lblStats->setObjectName("lblStats");
   QFont statsFont = lblStats->font();
-  statsFont.setPointSize(11);
+  statsFont.setPixelSize(11);  // classic Mac points: one point a pixel
   lblStats->setFont(statsFont);
   lblStats->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   lblStats->setStyleSheet("color: black");

@@ -9,7 +9,7 @@ FrmProcessing::FrmProcessing(QWidget* parent) : QDialog(parent, Qt::Sheet) {
   StaticText1->setGeometry(7, 25, 267, 24);
   StaticText1->setAlignment(Qt::AlignCenter);
   QFont font = StaticText1->font();
-  font.setPointSize(12);
+  font.setPixelSize(12);
   StaticText1->setFont(font);
   ProgressBar1 = new QProgressBar(this);
   ProgressBar1->setGeometry(90, 49, 100, 12);

@@ -170,7 +170,8 @@ TEST_F(ExtractCommand, NothingLandsOutsideTheFolder) {
 }
 
 TEST_F(ExtractCommand, MacBinaryEntriesAreSplitUnlessAskedNotTo) {
-  const std::string mac = extracttest::MacBinaryStream("data fork", "resource fork");
+  const std::string mac = extracttest::MacBinaryStream(
+      "data fork", "resource fork", extracttest::MacBinaryFields{.name = "Mac File"});
   ziptest::Archive a;
   a.entries.push_back(deflated("Mac File", mac));
   const std::string zip = write("mac.zip", a);

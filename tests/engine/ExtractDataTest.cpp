@@ -6,6 +6,7 @@
 
 #include "engine/ExtractSupport.h"
 #include "engine/ZipFormat.h"
+#include "engine/ZipProgressNotifier.h"
 
 namespace {
 
@@ -381,6 +382,49 @@ TEST(MacBinarySplitChecks, LocalBit3SizesDecideWhetherAHeaderFits) {
   EXPECT_TRUE(z.Entry(1)->Extract(true, data, rsrc, header)) << z.Entry(1)->ErrorMessage();
   EXPECT_EQ(data->bytes, "0123456789");
   EXPECT_EQ(rsrc->bytes, "rsrc");
+}
+
+}  // namespace
+
+// --- Progress ----------------------------------------------------------------
+
+namespace {
+
+class Recorder : public ZipProgressNotifier {
+ public:
+  void ReportProgress(ZipEntry&, int32_t total, int32_t done, bool& abort) override {
+    calls.emplace_back(total, done);
+    if (abortAt >= 0 && done >= abortAt) abort = true;
+  }
+  std::vector<std::pair<int32_t, int32_t>> calls;
+  int32_t abortAt = -1;
+};
+
+TEST(ExtractProgress, ReportsEveryChunkAndStopsWhenAsked) {
+  const std::string data = text(40000);
+  ziptest::Archive a;
+  a.entries.push_back(entryOf("f", data, 8));
+  OpenArchive z(a);
+  auto recorder = std::make_shared<Recorder>();
+  z.archive.SetProgressMonitor(recorder);
+  ZipEntryPtr e = z.Entry(1);
+  ASSERT_TRUE(e->Verify());
+  using Call = std::pair<int32_t, int32_t>;
+  EXPECT_EQ(recorder->calls,
+            (std::vector<Call>{{40000, 0}, {40000, 16384}, {40000, 32768}, {40000, 40000}}));
+
+  recorder->calls.clear();
+  recorder->abortAt = 16384;
+  auto out = std::make_shared<MemoryOutput>();
+  MemoryBlockPtr header;
+  EXPECT_FALSE(e->Extract(false, out, nullptr, header));
+  EXPECT_EQ(e->ErrorMessage(), "Aborted");
+  EXPECT_EQ(out->bytes.size(), 16384u);
+  EXPECT_EQ(recorder->calls, (std::vector<Call>{{40000, 0}, {40000, 16384}, {40000, 40000}}));
+  // Reading a header reports nothing.
+  recorder->calls.clear();
+  e->GetMacBinaryHeader(header);
+  EXPECT_TRUE(recorder->calls.empty());
 }
 
 }  // namespace

@@ -52,7 +52,11 @@ TEST_F(ExtractToDisk, FileGetsDataTimeAndFinderInformation) {
   withBlock.extra = ziptest::MacShortBlock("APPL", "abcd");
   a.entries.push_back(withBlock);
   a.entries.push_back(deflated("notes.txt", "some text"));
-  a.entries.push_back(deflated("Mac File", MacBinaryStream("data fork", "resource fork")));
+  const std::string mac =
+      MacBinaryStream("data fork", "resource fork", extracttest::MacBinaryFields{.name = "Mac File"});
+  a.entries.push_back(deflated("Mac File", mac));
+  // Named by its archive path in a way the header's name can't be.
+  a.entries.push_back(deflated("mac.bin", mac));
   OpenArchive z(a);
 
   ASSERT_TRUE(z.Entry(1)->Extract(FolderItem(out("tool")))) << z.Entry(1)->ErrorMessage();
@@ -74,7 +78,13 @@ TEST_F(ExtractToDisk, FileGetsDataTimeAndFinderInformation) {
 
   // Without splitting, the MacBinary stream is the data.
   ASSERT_TRUE(z.Entry(3)->Extract(FolderItem(out("whole")), false));
-  EXPECT_EQ(testsupport::ReadFile(out("whole")), MacBinaryStream("data fork", "resource fork"));
+  EXPECT_EQ(testsupport::ReadFile(out("whole")), mac);
+
+  // The header's name is the file's own.
+  ASSERT_TRUE(FolderItem(out("Mac File")).Delete());
+  ASSERT_TRUE(z.Entry(4)->Extract(FolderItem(out("mac.bin")), true)) << z.Entry(4)->ErrorMessage();
+  EXPECT_FALSE(fs::exists(out("mac.bin")));
+  EXPECT_EQ(testsupport::ReadFile(out("Mac File")), "data fork");
 }
 
 TEST_F(ExtractToDisk, FailureLeavesNoFileBehind) {
