@@ -165,6 +165,56 @@ class ZipArchive {
   // write failed; RuntimeException when the archive is closed.
   bool Flush();
 
+  // --- Adding files and folders ---------------------------------------------
+  //
+  // `mode` is one of the MacBinary modes above. A file is stored in MacBinary
+  // form (header, data fork, resource fork, with the long Macintosh block
+  // naming it) in mode Always, and in mode Smart when its resource fork is
+  // not empty; otherwise as its data fork with the short block (type and
+  // creator). A folder becomes an empty entry without extra field (in mode
+  // Always, a header describing two empty forks). Entry names are the items'
+  // names cleaned by CleanName and joined with "/".
+  //
+  // Never added: the fork store's own files (they are the forks and Finder
+  // information of other items), the archive being written, and items that
+  // are neither files nor folders. A folder walk skips the first two without
+  // a word except to the progress monitor (ReportError with code 0: a notice,
+  // not a failure); asked for directly they fail.
+
+  // Adds the item under its cleaned name ("/" appended for a folder). The
+  // folder's contents are not added: see AddFolderContents. Returns the new
+  // entry's index; 0 (with a message) when the archive is not open for
+  // writing, there is no item (an empty path) or a monitor aborted; a
+  // negative code when the add failed.
+  int32_t AddItemToRoot(const FolderItem& item, int32_t mode);
+  // The same under `path`, taken as it is (one leading "/" is dropped).
+  int32_t AddItemWithRawPath(const FolderItem& item, const std::string& path, int32_t mode);
+  // Adds everything below the folder, depth first: all files of a folder
+  // before its subfolders, each in listing order. Entry names start with
+  // `prefix` and "/". Subfolders get no entries of their own, so an empty
+  // one leaves nothing. Aliases are skipped, or with `followAliases` replaced
+  // by the file they point to (an alias to a folder is skipped either way,
+  // so a walk never loops). A file or folder that can't be read fails the
+  // walk, with its message in ErrorMessage; a monitor's ReportError may let
+  // the walk go on instead. The entries added before a failure stay.
+  bool AddFolderContents(const FolderItem& folder, const std::string& prefix, int32_t mode,
+                         bool followAliases);
+  // The uncompressed bytes the item would take as an entry. These two need
+  // no open archive. -1 (with a message) for a size past 2 GB.
+  int32_t CalcItemSize(const FolderItem& item, int32_t mode);
+  // The sum of CalcItemSize over the files below the folder (folders count
+  // 0), as AddFolderContents would add them.
+  int32_t CalcFolderSize(const FolderItem& folder, bool followAliases, int32_t mode);
+  // The components cleaned and joined with "/"; "" for none.
+  std::string RawPath(const std::vector<std::string>& components) const;
+  // The path of `item` below the folder `base`, as RawPath of the names on
+  // the way down; "" when `base` is no folder, `item` is not below it, or
+  // `item` is `base`.
+  std::string RawPath(const FolderItem& base, const FolderItem& item) const;
+  // Whether the two are the same item: same volume and same directory id.
+  // Items that don't exist are never the same.
+  static bool z_sameFolder(const FolderItem& a, const FolderItem& b);
+
   // --- Maintenance ----------------------------------------------------------
   //
   // Changes to the entry list and the comment live in memory until the
@@ -256,4 +306,28 @@ class ZipArchive {
   // otherwise. An entry comment changed through its entry is not seen.
   int64_t dirSizeCache = -1;
   size_t dirSizeEntries = 0;
+
+  // --- Adding files and folders (ZipArchive_AddItems.cpp) --------------------
+
+  // Adds (or, with `sizeOnly`, measures) one item under `name`.
+  int32_t z_addItem(const FolderItem& item, const std::string& name, int32_t mode,
+                    bool sizeOnly);
+  // Adds or measures the contents of a folder; 0 (adding) or the total
+  // (sizing), -1 when stopped.
+  int32_t z_addFolder(const FolderItem& folder, const std::string& prefix, bool followAliases,
+                      int32_t mode, bool sizeOnly);
+  // Reports a failed item; true when the walk must stop.
+  bool z_abort(const FolderItem& item, int32_t code, const std::string& message,
+               bool mayContinue);
+  // Fails (with a code and message) for items that are never added on their
+  // own: a fork store's file, the archive itself.
+  int32_t z_refuse(const FolderItem& item);
+  // Remembers which file the archive is, so that walks can leave it out.
+  void z_noteArchiveFile();
+  bool z_isArchiveFile(const FolderItem& item) const;
+
+  // The archive file's volume and directory id while a walk runs; 0 when it
+  // is not known.
+  uint64_t archiveVolume = 0;
+  uint64_t archiveFileID = 0;
 };
