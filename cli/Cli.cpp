@@ -37,6 +37,8 @@ struct CommandEntry {
 const CommandEntry kCommands[] = {
     {"list", ListCommand},
     {"info", InfoCommand},
+    {"extract", ExtractCommand},
+    {"test", TestCommand},
     {"create", CreateCommand},
     {"comment", CommentCommand},
     {"delete", DeleteCommand},
@@ -44,7 +46,8 @@ const CommandEntry kCommands[] = {
 };
 
 // Options that stand before the command name.
-const std::vector<OptionSpec> kGlobalOptions = {{"--help"}, {"-h"}, {"--version"}, kForksOption};
+const std::vector<OptionSpec> kGlobalOptions = {{"--help"}, {"-h"}, {"--version"},
+                                                {"-q"},     {"--quiet"}, kForksOption};
 
 }  // namespace
 
@@ -85,7 +88,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   }
 
   const std::string& command = args[commandAt];
-  CommandContext ctx{out, err};
+  CommandContext ctx{out, err, global.Has("-q") || global.Has("--quiet")};
   for (const CommandEntry& entry : kCommands) {
     if (command == entry.name) {
       return entry.run({args.begin() + static_cast<long>(commandAt) + 1, args.end()}, ctx);

@@ -15,6 +15,8 @@ namespace cli {
 struct CommandContext {
   std::ostream& out;
   std::ostream& err;
+  // -q/--quiet: no progress bar, no summary.
+  bool quiet = false;
 };
 
 // A command: its arguments after the command name.
@@ -22,6 +24,8 @@ using CommandFunction = int (*)(const std::vector<std::string>& args, CommandCon
 
 int ListCommand(const std::vector<std::string>& args, CommandContext& ctx);
 int InfoCommand(const std::vector<std::string>& args, CommandContext& ctx);
+int ExtractCommand(const std::vector<std::string>& args, CommandContext& ctx);
+int TestCommand(const std::vector<std::string>& args, CommandContext& ctx);
 
 // Prints "pellarc: MESSAGE" and the command's usage line; returns the usage
 // exit status.

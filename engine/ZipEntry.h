@@ -21,7 +21,9 @@
 #include "engine/ZipArchiveData.h"
 #include "engine/ZipExtraField.h"
 #include "platform/Date.h"
+#include "platform/FolderItem.h"
 #include "platform/MemoryBlock.h"
+#include "streams/SeqDataOutputStream.h"
 
 class ZipEntry {
  public:
@@ -130,7 +132,74 @@ class ZipEntry {
   // Lock extracted files whose MacBinary header says locked.
   void EnableFileLocking(bool b) { lockFiles = b; }
 
+  // --- Extraction -----------------------------------------------------------
+  //
+  // Every form reads the entry's local header, checks it against the central
+  // record, and moves the data in chunks of the archive's copy chunk size:
+  // memory use does not depend on the entry's size. Stored and deflated
+  // entries are checked against their CRC-32 and size, so damaged data never
+  // counts as extracted. A false result leaves the reason in ErrorMessage; a
+  // success leaves the message as it was. The archive must be open.
+
+  // Extract(destination, true).
+  bool Extract(const std::optional<FolderItem>& destination);
+  // Writes the entry to `destination` (see MakeDestination): a folder entry
+  // makes the folder, a file entry the file, replacing a file that is there
+  // (never a folder). With `macBinary`, an entry in MacBinary form is split
+  // into its forks and its Finder information, dates and name are restored.
+  // A failed extraction deletes the file again, so no partial file (nor its
+  // fork store files) is left behind.
+  bool Extract(const std::optional<FolderItem>& destination, bool macBinary);
+  // Writes the entry's data to `dataOut` and, for an entry in MacBinary form
+  // when `macBinary` is set, its resource fork to `rsrcOut`; either may be
+  // null. The streams must not be open yet: they are opened and closed here.
+  // `macBinaryHeader` gets the entry's MacBinary header when one was
+  // recognised, else null. Both outputs null without `macBinary` is misuse.
+  bool Extract(bool macBinary, const SeqDataOutputStreamPtr& dataOut,
+               const SeqDataOutputStreamPtr& rsrcOut, MemoryBlockPtr& macBinaryHeader);
+  // Decompresses the whole entry, writes nothing, and applies every check.
+  bool Verify();
+  // The 128-byte MacBinary header the entry starts with. False with the
+  // message cleared when the entry has none (shorter than 128 bytes, or no
+  // recognised header); false with the reason when it can't be read.
+  bool GetMacBinaryHeader(MemoryBlockPtr& header);
+
+  // Where the entry goes below `base`, creating the folders on the way (not
+  // the entry's own file or folder). Empty path components stay where they
+  // are. None when the path would leave `base`: a ".." component, or a folder
+  // on the way that is an alias (a symbolic link) - with `followAliases` an
+  // alias is followed only when its target lies inside `base`. None too for a
+  // name the file system can't hold, and when a folder can't be made. The
+  // entry is never extracted outside `base`.
+  std::optional<FolderItem> MakeDestination(const FolderItem& base, bool followAliases) const;
+  // The same; when the result is none, `problem` says why.
+  std::optional<FolderItem> MakeDestination(const FolderItem& base, bool followAliases,
+                                            std::string& problem) const;
+  // One step of MakeDestination: `folder` (made when missing) and its child
+  // `name`, an alias resolved when `followAliases`. An empty name gives
+  // `folder` itself. None for ".." and for names the file system can't hold.
+  std::optional<FolderItem> MakeDestinationChild(const FolderItem& folder,
+                                                 const std::string& name,
+                                                 bool followAliases) const;
+  // The Finder type and creator that a file of this name gets when the
+  // archive holds none for it; false when the name implies none.
+  bool z_icMapFilename(const std::string& name, std::string& type, std::string& creator) const;
+
  private:
+  // The routine behind Extract, Verify and GetMacBinaryHeader. In header-only
+  // mode it reads just the first 128 bytes and writes nothing.
+  bool z_unzip(const SeqDataOutputStreamPtr& dataOut, const SeqDataOutputStreamPtr& rsrcOut,
+               bool macBinary, bool headerOnly, MemoryBlockPtr& macBinaryHeader);
+  // `folder`'s child `name` (converted as MakeDestinationChild does), made
+  // or not; none for names the file system can't hold.
+  std::optional<FolderItem> z_childOf(const FolderItem& folder, const std::string& name,
+                                      bool followAliases) const;
+  // Why `name` can't be a path component on disk; empty when it can.
+  static std::string z_badComponent(const std::string& name);
+  // Extract(destination, macBinary) without its exception guard; `written`
+  // tells whether the destination file was opened for writing.
+  bool z_extractTo(const FolderItem& dest, bool macBinary, bool& written);
+
   // The path components of sysEncName.
   std::vector<std::string> z_checkRawPath() const;
   bool z_namesAreUTF8() const;

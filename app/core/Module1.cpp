@@ -197,3 +197,56 @@ void Module1::OpenExistingArchiveDialog() {
   showArchive();
   RefreshFileListFromArchive();
 }
+
+std::vector<std::string> Module1::rowPaths(const std::vector<ListRow>& rows) {
+  std::vector<std::string> paths;
+  if (!theArchiveFile) return paths;
+  ZipArchive archive;
+  if (!archive.Open(*theArchiveFile, false)) {
+    ui.ShowMessage("The archive \"" + theArchiveFile->Name() +
+                   "\" can't be read: " + archive.ErrorMessage());
+    return paths;
+  }
+  for (const ListRow& row : rows) {
+    const int32_t index = row.EntryIndex();
+    if (index >= 1 && index <= archive.EntryCount()) {
+      paths.push_back(archive.Entry(index)->RawPath());
+    }
+  }
+  return paths;
+}
+
+bool Module1::deleteCovered(const std::string& rowPath) {
+  ui.ShowProgress();
+  ZipArchive archive;
+  if (!archive.Open(*theArchiveFile, true)) {
+    ui.ShowMessage("The archive \"" + theArchiveFile->Name() +
+                   "\" can't be changed: " + archive.ErrorMessage());
+    return false;
+  }
+  // From the highest index down, so the indices still to visit stay valid.
+  for (int32_t n = archive.EntryCount(); n >= 1; --n) {
+    if (RowCovers(rowPath, archive.Entry(n)->RawPath())) archive.RemoveEntry(n);
+  }
+  bool ok = archive.Compact();
+  ok = archive.Close() && ok;
+  if (!ok) {
+    ui.ShowMessage("Deleting \"" + rowPath + "\" from the archive failed: " +
+                   archive.ErrorMessage());
+  }
+  return ok;
+}
+
+void Module1::DeleteFolderItemFromArchive(int32_t index) {
+  ListRow row;
+  row.cells[ListRow::kIndex] = std::to_string(index);
+  for (const std::string& path : rowPaths({row})) deleteCovered(path);
+}
+
+void Module1::DeleteSelectedItems(const std::vector<ListRow>& selected) {
+  std::vector<std::string> paths = rowPaths(selected);
+  for (auto it = paths.rbegin(); it != paths.rend(); ++it) {
+    if (!deleteCovered(*it)) break;
+  }
+  RefreshFileListFromArchive();
+}

@@ -57,11 +57,23 @@ class Module1 {
   // The date cell: short date and time, or "-" for an entry without a time.
   static std::string DateText(const std::optional<Date>& time);
 
+  // --- Commands ---------------------------------------------------------------
+
+  // Deletes the entries every given row covers, then compacts the archive.
+  // The rows' raw paths are all read before the first removal, since each
+  // removal and compaction shifts the indices of later entries.
+  void DeleteSelectedItems(const std::vector<ListRow>& selected);
+  // Deletes the entries that the row of entry `index` covers.
+  void DeleteFolderItemFromArchive(int32_t index);
+
   // --- Texts ------------------------------------------------------------------
   static const char kStartMessage[];
 
  private:
   double folderSum(int32_t index, bool compressed);
+  // The raw paths of the rows' entries, read from the archive as it is now.
+  std::vector<std::string> rowPaths(const std::vector<ListRow>& rows);
+  bool deleteCovered(const std::string& rowPath);
   void showArchive();
 
   UserInterface& ui;

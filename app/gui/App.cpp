@@ -74,6 +74,8 @@ void App::connectCommands() {
   FrmMain* w = mainWindow.get();
   connect(w, &FrmMain::NewArchiveRequested, this, [this] { module1.MakeNewArchiveDialog(); });
   connect(w, &FrmMain::OpenArchiveRequested, this, [this] { module1.OpenExistingArchiveDialog(); });
+  connect(w, &FrmMain::DeleteRequested, this,
+          [this, w] { module1.DeleteSelectedItems(w->listFiles->SelectedRows()); });
   connect(w, &FrmMain::AboutRequested, this, &App::ShowAbout);
   connect(w, &FrmMain::QuitRequested, this, &App::Quit);
 }
