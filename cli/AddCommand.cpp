@@ -119,7 +119,7 @@ int AddCommand(const std::vector<std::string>& args, CommandContext& ctx) {
 
   // The total is a walk of its own; it is paid only when a bar shows.
   uint64_t total = 0;
-  if (Progress::WouldShow(ctx.err, quiet)) {
+  if (Progress(ctx.err, quiet, 0, std::string()).Enabled()) {
     for (const FolderItem& item : items) {
       total += static_cast<uint64_t>(std::max(0, archive.CalcItemSize(item, mode)));
       if (item.Directory()) {
