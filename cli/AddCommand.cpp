@@ -156,6 +156,9 @@ int AddCommand(const std::vector<std::string>& args, CommandContext& ctx) {
 
   if (!archive.Close()) {
     ctx.err << "pellarc: " << shownPath << ": " << archive.ErrorMessage() << "\n";
+    // A new file without a valid directory is no archive; don't leave it
+    // behind.
+    if (!existed) FolderItem(path).Delete();
     return 1;
   }
   if (leaveNothing) FolderItem(path).Delete();
