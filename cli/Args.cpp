@@ -1,5 +1,6 @@
 #include "cli/Args.h"
 
+#include "engine/ZipArchive.h"
 #include "platform/ForkStore.h"
 
 namespace cli {
@@ -72,6 +73,19 @@ bool ApplyForksOption(const Arguments& global, std::string& error) {
   for (const std::string& n : ForkStore::Names()) names += (names.empty() ? "" : "|") + n;
   error = "unknown fork store \"" + name + "\" (use --forks=" + names + ")";
   return false;
+}
+
+bool MacBinaryModeFromName(const std::string& name, int32_t& mode) {
+  if (name == "never") {
+    mode = ZipArchive::MacBinaryNever();
+  } else if (name == "smart") {
+    mode = ZipArchive::MacBinarySmart();
+  } else if (name == "always") {
+    mode = ZipArchive::MacBinaryAlways();
+  } else {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace cli

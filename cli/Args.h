@@ -4,6 +4,7 @@
 // the same forms: "--name", "--name=value", "--name value" and "-x value" for
 // options that take a value, and "--" to end the options.
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -42,5 +43,13 @@ inline const OptionSpec kForksOption{"--forks", true};
 // Selects the store that --forks names, when given. False with a message for
 // a name that is no store; the store in use then stays.
 bool ApplyForksOption(const Arguments& global, std::string& error);
+
+// pellarc add: how files are stored, and whether aliases met in folders are
+// followed.
+inline const OptionSpec kMacBinaryOption{"--macbinary", true};
+inline const OptionSpec kFollowAliasesOption{"--follow-aliases"};
+// The MacBinary mode that a --macbinary value (never, smart, always) names;
+// false for any other value.
+bool MacBinaryModeFromName(const std::string& name, int32_t& mode);
 
 }  // namespace cli

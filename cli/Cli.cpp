@@ -10,6 +10,7 @@ namespace cli {
 int CreateCommand(const std::vector<std::string>& args, CommandContext& ctx);
 int CommentCommand(const std::vector<std::string>& args, CommandContext& ctx);
 int DeleteCommand(const std::vector<std::string>& args, CommandContext& ctx);
+int AddCommand(const std::vector<std::string>& args, CommandContext& ctx);
 
 namespace {
 
@@ -41,6 +42,7 @@ const CommandEntry kCommands[] = {
     {"create", CreateCommand},
     {"comment", CommentCommand},
     {"delete", DeleteCommand},
+    {"add", AddCommand},
 };
 
 // Options that stand before the command name.

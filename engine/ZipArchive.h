@@ -312,6 +312,10 @@ class ZipArchive {
   // Adds (or, with `sizeOnly`, measures) one item under `name`.
   int32_t z_addItem(const FolderItem& item, const std::string& name, int32_t mode,
                     bool sizeOnly);
+  // The same with what the file system says of the item just now (aliases
+  // followed), so that it is asked only once.
+  int32_t z_addItem(const FolderItem& item, const FolderItem::Status& status,
+                    const std::string& name, int32_t mode, bool sizeOnly);
   // Adds or measures the contents of a folder; 0 (adding) or the total
   // (sizing), -1 when stopped.
   int32_t z_addFolder(const FolderItem& folder, const std::string& prefix, bool followAliases,
@@ -324,7 +328,7 @@ class ZipArchive {
   int32_t z_refuse(const FolderItem& item);
   // Remembers which file the archive is, so that walks can leave it out.
   void z_noteArchiveFile();
-  bool z_isArchiveFile(const FolderItem& item) const;
+  bool z_isArchiveFile(const FolderItem::Status& status) const;
 
   // The archive file's volume and directory id while a walk runs; 0 when it
   // is not known.

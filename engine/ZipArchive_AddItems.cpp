@@ -51,10 +51,9 @@ void ZipArchive::z_noteArchiveFile() {
   archiveVolume = d->theFile.VolumeID();
 }
 
-bool ZipArchive::z_isArchiveFile(const FolderItem& item) const {
-  // The volume is asked for only when the file id already matches.
-  return archiveFileID != 0 && item.DirectoryID() == archiveFileID &&
-         item.VolumeID() == archiveVolume;
+bool ZipArchive::z_isArchiveFile(const FolderItem::Status& status) const {
+  return archiveFileID != 0 && status.fileID == archiveFileID &&
+         status.volumeID == archiveVolume;
 }
 
 int32_t ZipArchive::z_refuse(const FolderItem& item) {
@@ -63,7 +62,7 @@ int32_t ZipArchive::z_refuse(const FolderItem& item) {
     return kCodeParam;
   }
   z_noteArchiveFile();
-  if (z_isArchiveFile(item)) {
+  if (z_isArchiveFile(item.GetStatus(true))) {
     // Reading the archive while its end is being rewritten would take in
     // bytes of the very entry being written.
     errmsg = kMsgArchiveItself;
@@ -167,32 +166,28 @@ int32_t ZipArchive::z_addItem(const FolderItem& item, const std::string& name, i
     errmsg = kMsgNoFile;
     return 0;
   }
+  return z_addItem(item, item.GetStatus(true), name, mode, sizeOnly);
+}
 
-  bool folder = false;
-  if (sizeOnly) {
-    folder = item.Directory();
-  } else {
+int32_t ZipArchive::z_addItem(const FolderItem& item, const FolderItem::Status& status,
+                              const std::string& name, int32_t mode, bool sizeOnly) {
+  const bool folder = status.directory;
+  if (!sizeOnly) {
     // A file that went away since its folder was listed must not become an
     // empty entry, and a pipe or device would never end (or never open).
-    std::error_code ec;
-    const fs::file_status status = fs::status(item.Path(), ec);
-    if (ec || !fs::exists(status)) {
+    if (!status.exists) {
       errmsg = kMsgOpenData;
       return kCodeOpen;
     }
-    folder = fs::is_directory(status);
-    if (!folder && !fs::is_regular_file(status)) {
+    if (!folder && !status.file) {
       errmsg = kMsgNotAFile;
       return kCodeParam;
     }
   }
 
-  int64_t dataLength = 0;
+  const int64_t dataLength = status.length;
   int64_t rsrcLength = 0;
-  if (!folder) {
-    dataLength = item.Length();
-    if (mode > MacBinaryNever()) rsrcLength = item.ResourceForkLength();
-  }
+  if (!folder && mode > MacBinaryNever()) rsrcLength = item.ResourceForkLength();
   const bool macBinary =
       mode == MacBinaryAlways() || (mode == MacBinarySmart() && rsrcLength > 0);
   const int64_t size =
@@ -219,11 +214,14 @@ int32_t ZipArchive::z_addItem(const FolderItem& item, const std::string& name, i
     }
     header = MakeMacBinaryHeader(item, data32, rsrc32, ownName);
     extra = MakeZipExtraField(item);
-  } else {
-    extra = MakeZipExtraField(item, std::string());
+  } else if (!folder) {
+    // The short block: type and creator only. What the item is is known
+    // already, so the file system is not asked again.
+    const FinderInfo info = item.GetFinderInfo();
+    extra = MakeZipExtraField(info.Type(), info.Creator(), std::string());
   }
   return z_zip(std::move(dataReader), data32, std::move(rsrcReader), rsrc32, std::move(header),
-               name, item.ModificationDate(), std::move(extra));
+               name, status.modified, std::move(extra));
 }
 
 int32_t ZipArchive::z_addFolder(const FolderItem& folder, const std::string& prefix,
@@ -246,29 +244,37 @@ int32_t ZipArchive::z_addFolder(const FolderItem& folder, const std::string& pre
     if (!readable) return z_abort(folder, kCodeOpen, kMsgFolderUnreadable, true) ? -1 : 0;
   }
 
-  std::vector<FolderItem> files;
+  // One look at each item sorts it; its ids also tell whether it is the
+  // archive.
+  struct Listed {
+    FolderItem item;
+    FolderItem::Status status;
+  };
+  std::vector<Listed> files;
   std::vector<FolderItem> folders;
   const int32_t count = folder.Count();
   for (int32_t i = 1; i <= count; ++i) {
     FolderItem item = folder.Item(i);
     if (item.Path().empty()) break;
-    if (item.Alias()) {
+    FolderItem::Status status = item.GetStatus(false);
+    if (status.alias) {
       if (!followAliases) continue;
       FolderItem target = item.ResolvedAlias();
+      status = target.GetStatus(true);
       // An alias to a folder could lead back up the tree; and what a store
       // keeps is part of another item even when an alias points at it.
-      if (target.Directory() || isStoreFile(target)) continue;
-      files.push_back(std::move(target));
-    } else if (item.Directory()) {
+      if (status.directory || isStoreFile(target)) continue;
+      files.push_back({std::move(target), status});
+    } else if (status.directory) {
       folders.push_back(std::move(item));
     } else {
-      files.push_back(std::move(item));
+      files.push_back({std::move(item), status});
     }
   }
 
   double total = 0;
-  for (const FolderItem& file : files) {
-    if (z_isArchiveFile(file)) {
+  for (const auto& [file, listed] : files) {
+    if (z_isArchiveFile(listed)) {
       if (!sizeOnly && d->monitor) {
         bool abort = false;
         d->monitor->ReportError(file, 0, kMsgArchiveItself, abort);
@@ -280,7 +286,10 @@ int32_t ZipArchive::z_addFolder(const FolderItem& folder, const std::string& pre
     if (d->monitor) d->monitor->WillAddItem(file, abort);
     if (abort) return -1;
     const std::string name = sizeOnly ? std::string() : prefix + d->cleanName(file.Name());
-    const int32_t n = z_addItem(file, name, mode, sizeOnly);
+    // Sizes are those of the listing; an add looks again, since the item may
+    // have changed while the files before it went in.
+    const int32_t n = sizeOnly ? z_addItem(file, listed, name, mode, true)
+                               : z_addItem(file, file.GetStatus(true), name, mode, false);
     // While adding, 0 comes only from z_zip when the monitor aborted: it
     // asked to stop, so it is not asked again whether to go on.
     if (!sizeOnly && n == 0) return -1;

@@ -39,7 +39,7 @@ std::shared_ptr<BinaryStream> BinaryStream::Create(const std::filesystem::path& 
 }
 
 BinaryStream::BinaryStream(int fd, bool writable) : fd_(fd), writable_(writable) {
-  buf_.resize(kBufferSize);
+  buf_.reset(new uint8_t[kBufferSize]);
 }
 
 BinaryStream::~BinaryStream() { Close(); }
@@ -72,9 +72,11 @@ void BinaryStream::writeRaw(int64_t at, const uint8_t* src, int64_t count) {
 
 bool BinaryStream::flushWrites() {
   if (!bufDirty_) return !writeFailed_;
-  writeRaw(bufStart_, buf_.data(), bufLen_);
+  writeRaw(bufStart_, buf_.get(), bufLen_);
   bufDirty_ = false;
-  bufLen_ = 0;
+  // What was written stays as read cache, so that reading back what was
+  // just written (a trailer, a header to patch) costs no system call.
+  if (writeFailed_) bufLen_ = 0;
   return !writeFailed_;
 }
 
@@ -106,7 +108,7 @@ int64_t BinaryStream::ReadInto(void* dst, int64_t count) {
     // Serve from the buffer when the position lies in it.
     if (pos_ >= bufStart_ && pos_ < bufStart_ + bufLen_) {
       int64_t n = std::min(count - done, bufStart_ + bufLen_ - pos_);
-      std::memcpy(out + done, buf_.data() + (pos_ - bufStart_), static_cast<size_t>(n));
+      std::memcpy(out + done, buf_.get() + (pos_ - bufStart_), static_cast<size_t>(n));
       done += n;
       pos_ += n;
       continue;
@@ -121,7 +123,7 @@ int64_t BinaryStream::ReadInto(void* dst, int64_t count) {
       pos_ += n;
       continue;
     }
-    ssize_t n = ::pread(fd_, buf_.data(), static_cast<size_t>(kBufferSize), pos_);
+    ssize_t n = ::pread(fd_, buf_.get(), static_cast<size_t>(kBufferSize), pos_);
     if (n < 0 && errno == EINTR) continue;
     bufStart_ = pos_;
     bufLen_ = n > 0 ? n : 0;
@@ -195,7 +197,7 @@ void BinaryStream::Write(const void* src, int64_t count) {
     pos_ += count;
     return;
   }
-  std::memcpy(buf_.data() + bufLen_, in, static_cast<size_t>(count));
+  std::memcpy(buf_.get() + bufLen_, in, static_cast<size_t>(count));
   bufLen_ += count;
   bufDirty_ = true;
   pos_ += count;

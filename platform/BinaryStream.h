@@ -94,7 +94,9 @@ class BinaryStream {
   int64_t pos_ = 0;
   // The buffer covers the file bytes [bufStart_, bufStart_ + bufLen_); when
   // bufDirty_ it holds writes not yet handed to the system.
-  std::vector<uint8_t> buf_;
+  // Not zero-filled: a stream opened to read a few bytes must not pay for
+  // clearing all of it.
+  std::unique_ptr<uint8_t[]> buf_;
   int64_t bufStart_ = 0;
   int64_t bufLen_ = 0;
   bool bufDirty_ = false;

@@ -109,6 +109,21 @@ FolderItem FolderItem::ResolvedAlias() const {
   return ec ? *this : FolderItem(target);
 }
 
+FolderItem::Status FolderItem::GetStatus(bool followAlias) const {
+  Status status;
+  struct stat st {};
+  if (path_.empty() || !(followAlias ? statOf(path_, st) : lstatOf(path_, st))) return status;
+  status.exists = true;
+  status.alias = S_ISLNK(st.st_mode);
+  status.directory = S_ISDIR(st.st_mode);
+  status.file = S_ISREG(st.st_mode);
+  status.length = status.file ? static_cast<int64_t>(st.st_size) : 0;
+  status.modified = Date::FromUnixTime(st.st_mtim.tv_sec);
+  status.fileID = static_cast<uint64_t>(st.st_ino);
+  status.volumeID = static_cast<uint64_t>(st.st_dev);
+  return status;
+}
+
 int32_t FolderItem::Count() const {
   if (!listing_) {
     auto names = std::make_shared<std::vector<std::string>>();

@@ -57,6 +57,21 @@ class FolderItem {
   // resolved.
   FolderItem ResolvedAlias() const;
 
+  // What one look at the file system tells about the item: for folder walks
+  // that would otherwise ask once per question. Without `followAlias` an
+  // alias is described itself (`alias` set), not what it points to.
+  struct Status {
+    bool exists = false;
+    bool alias = false;
+    bool directory = false;
+    bool file = false;  // a regular file
+    int64_t length = 0;  // as Length
+    Date modified = Date::FromUnixTime(0);
+    uint64_t fileID = 0;    // as DirectoryID
+    uint64_t volumeID = 0;  // as VolumeID
+  };
+  Status GetStatus(bool followAlias) const;
+
   // Items of a folder, numbered from 1. The listing is read on first use and
   // kept by this item (and its copies) until Refresh().
   int32_t Count() const;
