@@ -19,8 +19,8 @@ std::string fourBytes(const std::string& code) {
 }
 
 // The header holds names in a Macintosh script. An engine name (UTF-8) goes
-// in as Mac Roman, with ":" shown as the classic "/" the way the file
-// specification of a file shows it. A name Mac Roman can't hold, or one that
+// in as Mac Roman, with ":" shown as the classic "/", the way a classic
+// file specification shows it. A name Mac Roman can't hold, or one that
 // isn't UTF-8 to begin with, is stored as its bytes.
 std::string headerName(const std::string& name) {
   if (!IsValidUTF8(name)) return name;

@@ -5,6 +5,7 @@
 #include "app/core/Formatting.h"
 #include "app/core/RowCoverage.h"
 #include "engine/ZipArchive.h"
+#include "engine/ZipProgressNotifier.h"
 #include "platform/Date.h"
 
 const char Module1::kStartMessage[] =
@@ -40,6 +41,30 @@ std::pair<double, double> sums(ZipArchive& archive, const std::string& folderPat
   }
   return {size, compressed};
 }
+
+// Passes the sheet's Cancel to the running operation, and collects what a
+// folder walk could not add.
+class SheetNotifier : public ZipProgressNotifier {
+ public:
+  explicit SheetNotifier(UserInterface& ui) : ui(ui) {}
+  void ReportProgress(ZipEntry&, int32_t, int32_t, bool& abort) override { check(abort); }
+  void WillAddItem(const FolderItem&, bool& abort) override { check(abort); }
+  void ReportError(const FolderItem& item, int32_t code, const std::string& message,
+                   bool& abort) override {
+    // Code 0 is a notice (an item left out on purpose), not a failure.
+    if (code != 0) failures.push_back(item.NativePath() + ": " + message);
+    check(abort);
+  }
+  bool stopped = false;
+  std::vector<std::string> failures;
+
+ private:
+  void check(bool& abort) {
+    if (!stopped) stopped = ui.StopRequested();
+    abort = stopped;
+  }
+  UserInterface& ui;
+};
 
 }  // namespace
 
@@ -249,4 +274,118 @@ void Module1::DeleteSelectedItems(const std::vector<ListRow>& selected) {
     if (!deleteCovered(*it)) break;
   }
   RefreshFileListFromArchive();
+}
+
+void Module1::ExtractToFolderDialog() {
+  destFolder = ui.AskFolder({"", "Select the folder where you would like to extract into.",
+                             "Extract", ""});
+}
+
+bool Module1::ExtractItemFromArchive(int32_t index) {
+  if (!destFolder) ExtractToFolderDialog();
+  // No folder chosen: the command ends here, nothing is extracted.
+  if (!destFolder || !theArchiveFile) return false;
+  ui.ShowProgress();
+  ZipArchive archive;
+  if (!archive.Open(*theArchiveFile, false)) {
+    ui.ShowMessage("The archive \"" + theArchiveFile->Name() +
+                   "\" can't be read: " + archive.ErrorMessage());
+    return false;
+  }
+  if (index < 1 || index > archive.EntryCount()) return true;
+  auto notifier = std::make_shared<SheetNotifier>(ui);
+  archive.SetProgressMonitor(notifier);
+  const std::string rowPath = archive.Entry(index)->RawPath();
+  for (int32_t i = 1; i <= archive.EntryCount(); ++i) {
+    ZipEntryPtr entry = archive.Entry(i);
+    if (!RowCovers(rowPath, entry->RawPath())) continue;
+    if (notifier->stopped || ui.StopRequested()) return false;
+    std::string problem;
+    auto destination = entry->MakeDestination(*destFolder, false, problem);
+    bool ok = destination && entry->Extract(destination, true);
+    if (notifier->stopped) return false;
+    if (!ok) {
+      ui.ShowMessage("Extraction of \"" + entry->RawPath() + "\" failed: " +
+                     (destination ? entry->ErrorMessage() : problem));
+      break;
+    }
+  }
+  return true;
+}
+
+void Module1::extractRows(const std::vector<ListRow>& rows) {
+  for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+    if (!ExtractItemFromArchive(it->EntryIndex())) break;
+  }
+  destFolder.reset();
+  ui.CloseProgress();
+}
+
+void Module1::ExtractAllItems(const std::vector<ListRow>& rows) { extractRows(rows); }
+void Module1::ExtractSelectedItems(const std::vector<ListRow>& selected) { extractRows(selected); }
+
+bool Module1::addItem(const FolderItem& item, std::vector<std::string>& failures) {
+  if (!theArchiveFile) return false;
+  ZipArchive archive;
+  if (!archive.Open(*theArchiveFile, true)) {
+    failures.push_back(theArchiveFile->NativePath() + ": " + archive.ErrorMessage());
+    return true;
+  }
+  auto notifier = std::make_shared<SheetNotifier>(ui);
+  archive.SetProgressMonitor(notifier);
+  const int32_t mode = ZipArchive::MacBinarySmart();
+  if (archive.AddItemToRoot(item, mode) <= 0) {
+    if (!notifier->stopped) failures.push_back(item.NativePath() + ": " + archive.ErrorMessage());
+  } else if (item.Directory()) {
+    bool walked = archive.AddFolderContents(item, archive.CleanName(item.Name()), mode, false);
+    // Items that failed during the walk were reported through the notifier.
+    if (!walked && !notifier->stopped && notifier->failures.empty()) {
+      failures.push_back(item.NativePath() + ": " + archive.ErrorMessage());
+    }
+  }
+  failures.insert(failures.end(), notifier->failures.begin(), notifier->failures.end());
+  if (!archive.Close()) failures.push_back(theArchiveFile->NativePath() + ": " + archive.ErrorMessage());
+  return !notifier->stopped;
+}
+
+void Module1::reportAddFailures(const std::vector<std::string>& failures) {
+  if (failures.empty()) return;
+  std::string text = "Some items could not be added:";
+  for (const std::string& f : failures) text += "\n" + f;
+  ui.ShowMessage(text);
+}
+
+void Module1::AddFolderItemToArchive(const FolderItem& item) {
+  std::vector<std::string> failures;
+  addItem(item, failures);
+  reportAddFailures(failures);
+}
+
+void Module1::AddItemsToArchiveDialog() {
+  auto file = ui.AskFile({"Add a file to this archive", "Select a file to add to this archive.",
+                          "Add file", ""});
+  if (!file) return;
+  AddFolderItemToArchive(*file);
+  RefreshFileListFromArchive();
+}
+
+void Module1::AddFolderToArchiveDialog() {
+  auto folder = ui.AskFolder({"Add a folder to this archive",
+                              "Select a folder to add to this archive.", "Add folder", ""});
+  if (!folder) return;
+  AddFolderItemToArchive(*folder);
+  RefreshFileListFromArchive();
+}
+
+void Module1::DropItems(const std::vector<FolderItem>& items) {
+  std::vector<std::string> failures;
+  if (!items.empty()) {
+    ui.ShowProgress();
+    for (const FolderItem& item : items) {
+      if (!addItem(item, failures)) break;
+    }
+    ui.CloseProgress();
+  }
+  RefreshFileListFromArchive();
+  reportAddFailures(failures);
 }

@@ -66,6 +66,26 @@ class Module1 {
   // Deletes the entries that the row of entry `index` covers.
   void DeleteFolderItemFromArchive(int32_t index);
 
+  // Extract every row, or the selected rows, into a folder the user chooses
+  // once per command. Cancelling that choice ends the command; so does the
+  // progress sheet's Cancel, keeping what was extracted before it. A failing
+  // entry ends its row with a message; the command goes on with the next row.
+  void ExtractAllItems(const std::vector<ListRow>& rows);
+  void ExtractSelectedItems(const std::vector<ListRow>& selected);
+  // Extracts the entries the row of entry `index` covers into `destFolder`,
+  // asking for it first when none is chosen. False when the command should
+  // stop (no folder chosen, or the user asked to stop).
+  bool ExtractItemFromArchive(int32_t index);
+  void ExtractToFolderDialog();
+
+  // Add a file or a folder (with everything below it) at the archive's root.
+  void AddItemsToArchiveDialog();
+  void AddFolderToArchiveDialog();
+  // Items that can't be added are reported together in one message.
+  void AddFolderItemToArchive(const FolderItem& item);
+  // Dropped items, each added in turn, then one refresh of the list.
+  void DropItems(const std::vector<FolderItem>& items);
+
   // --- Texts ------------------------------------------------------------------
   static const char kStartMessage[];
 
@@ -74,6 +94,11 @@ class Module1 {
   // The raw paths of the rows' entries, read from the archive as it is now.
   std::vector<std::string> rowPaths(const std::vector<ListRow>& rows);
   bool deleteCovered(const std::string& rowPath);
+  void extractRows(const std::vector<ListRow>& rows);
+  // Adds one item; its failures are appended to `failures`. False when the
+  // user asked to stop.
+  bool addItem(const FolderItem& item, std::vector<std::string>& failures);
+  void reportAddFailures(const std::vector<std::string>& failures);
   void showArchive();
 
   UserInterface& ui;

@@ -76,6 +76,22 @@ void App::connectCommands() {
   connect(w, &FrmMain::OpenArchiveRequested, this, [this] { module1.OpenExistingArchiveDialog(); });
   connect(w, &FrmMain::DeleteRequested, this,
           [this, w] { module1.DeleteSelectedItems(w->listFiles->SelectedRows()); });
+  connect(w, &FrmMain::AddFileRequested, this, [this] { module1.AddItemsToArchiveDialog(); });
+  connect(w, &FrmMain::AddFolderRequested, this, [this] { module1.AddFolderToArchiveDialog(); });
+  connect(w, &FrmMain::ItemsDropped, this, [this](const QStringList& paths) {
+    std::vector<FolderItem> items;
+    for (const QString& p : paths) items.push_back(toItem(p));
+    module1.DropItems(items);
+  });
+  connect(w, &FrmMain::ExtractRequested, this, [this, w] {
+    // With no row selected every row is extracted, else the selected ones.
+    std::vector<ListRow> selected = w->listFiles->SelectedRows();
+    if (selected.empty()) {
+      module1.ExtractAllItems(w->listFiles->Rows());
+    } else {
+      module1.ExtractSelectedItems(selected);
+    }
+  });
   connect(w, &FrmMain::AboutRequested, this, &App::ShowAbout);
   connect(w, &FrmMain::QuitRequested, this, &App::Quit);
 }
