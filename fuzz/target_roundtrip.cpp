@@ -33,10 +33,11 @@ std::string NameFrom(Decisions& in, int serial) {
   std::string name;
   const uint32_t length = in.Below(8);
   for (uint32_t i = 0; i < length; ++i) name += pieces[in.Below(10)];
-  name += "f" + std::to_string(serial);
-  // The engine stores a name without its leading "/".
-  return name[0] == '/' ? name.substr(1) : name;
+  return name + "f" + std::to_string(serial);
 }
+
+// The engine stores a name without its leading "/".
+std::string Stored(const std::string& name) { return name[0] == '/' ? name.substr(1) : name; }
 
 std::string DataFrom(Decisions& in) {
   std::string data = in.Bytes(3000);
@@ -100,7 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     switch (in.Below(9)) {
       case 0:
       case 1: {  // add
-        Expected e{NameFrom(in, ++serial), DataFrom(in), "", false};
+        const std::string name = NameFrom(in, ++serial);
+        Expected e{Stored(name), DataFrom(in), "", false};
         MemoryBlockPtr header;
         SeqDataInputStreamPtr rsrc;
         if (in.Flag()) {
@@ -115,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int32_t index = archive->AddItemByStreams(
             std::make_shared<fuzzsupport::StringSource>(e.data),
             static_cast<int32_t>(e.data.size()), rsrc, static_cast<int32_t>(e.rsrc.size()),
-            header, e.name, nullptr, std::nullopt);
+            header, name, nullptr, std::nullopt);
         Check(index == static_cast<int32_t>(model.size() + 1),
               "add of " + e.name + " failed: " + archive->ErrorMessage());
         model.push_back(e);
@@ -135,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         {
           const uint32_t i = in.Below(static_cast<uint32_t>(model.size()));
           Expected e = model[i];
-          e.name = NameFrom(in, ++serial);
+          e.name = Stored(NameFrom(in, ++serial));
           const int32_t index =
               archive->AddFakeDuplicate(archive->Entry(static_cast<int32_t>(i + 1)), e.name,
                                         std::nullopt, nullptr);
