@@ -1,10 +1,14 @@
 # The two commands of the README: `make run` and `make test`.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
+# Seconds each fuzz target runs in `make fuzz`.
+FUZZ_TIME  ?= 60
+FUZZ_TARGETS = open extract roundtrip macbinary appledouble gzip
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run test test-asan bench clean
+.PHONY: all deps build run test test-asan fuzz bench clean
 
 all: build
 
@@ -33,8 +37,17 @@ test-asan: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# The fuzz targets, built with clang, libFuzzer and the sanitizers, each run
+# for FUZZ_TIME seconds; a finding fails (scripts/fuzz-run says what to keep).
+fuzz: build
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPELLARC_FUZZ=ON \
+	      -DPELLARC_GUI=OFF -DPELLARC_BENCH=OFF $(CMAKE_ARGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target corvane $(addprefix fuzz_,$(FUZZ_TARGETS))
+	scripts/fuzz-run $(FUZZ_BUILD) $(FUZZ_TIME) $(BUILD)/bin/pellarc $(FUZZ_TARGETS)
+
 bench: build
 	@ls $(BUILD)/bin/bench_* 2>/dev/null | while read b; do echo "== $$b"; $$b; done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

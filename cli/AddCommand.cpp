@@ -14,7 +14,6 @@
 #include "cli/CommandSupport.h"
 #include "cli/Progress.h"
 #include "cli/TextEscape.h"
-#include "platform/plugin/PluginHost.h"
 
 namespace cli {
 namespace {
@@ -89,11 +88,7 @@ int AddCommand(const std::vector<std::string>& args, CommandContext& ctx) {
   const bool follow = parsed.Has(kFollowAliasesOption.name);
   const bool quiet = ctx.quiet || parsed.Has("-q") || parsed.Has("--quiet");
 
-  const std::shared_ptr<PluginHost> host = PluginHost::Instance();
-  if (!host->Ok()) {
-    ctx.err << "pellarc: " << host->Error() << "\n";
-    return 2;
-  }
+  if (!PluginReady(ctx)) return 2;
 
   const std::string& path = parsed.positional[0];
   const std::string shownPath = EscapeForTerminal(path);

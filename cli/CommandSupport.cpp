@@ -3,12 +3,20 @@
 #include <ostream>
 
 #include "cli/TextEscape.h"
+#include "platform/plugin/PluginHost.h"
 
 namespace cli {
 
 int UsageError(CommandContext& ctx, const std::string& message, const std::string& usage) {
   ctx.err << "pellarc: " << message << "\nusage: " << usage << "\n";
   return 2;
+}
+
+bool PluginReady(CommandContext& ctx) {
+  const std::shared_ptr<PluginHost> host = PluginHost::Instance();
+  if (host->Ok()) return true;
+  ctx.err << "pellarc: " << host->Error() << "\n";
+  return false;
 }
 
 bool OpenForReading(ZipArchive& archive, const std::string& path, CommandContext& ctx) {

@@ -31,6 +31,10 @@ int TestCommand(const std::vector<std::string>& args, CommandContext& ctx);
 // exit status.
 int UsageError(CommandContext& ctx, const std::string& message, const std::string& usage);
 
+// Whether the compression plug-in is loaded; if not, prints the loader's
+// error. Commands that compress or decompress call it first.
+bool PluginReady(CommandContext& ctx);
+
 // Opens the archive at `path` read-only. On failure prints the engine's
 // message, naming the archive, and returns false.
 bool OpenForReading(ZipArchive& archive, const std::string& path, CommandContext& ctx);

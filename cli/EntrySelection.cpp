@@ -1,6 +1,9 @@
 #include "cli/EntrySelection.h"
 
+#include <ostream>
+
 #include "app/core/RowCoverage.h"
+#include "cli/TextEscape.h"
 
 namespace cli {
 
@@ -34,6 +37,22 @@ EntrySelection SelectEntries(const ZipArchive& archive, const std::vector<std::s
     if (picked[static_cast<size_t>(i)]) selection.indices.push_back(i);
   }
   return selection;
+}
+
+EntrySelection SelectAndReport(const ZipArchive& archive, const std::vector<std::string>& patterns,
+                               CommandContext& ctx, int& status) {
+  EntrySelection selection = SelectEntries(archive, patterns);
+  for (const std::string& pattern : selection.unmatched) {
+    ctx.err << "pellarc: no entry matches \"" << EscapeForTerminal(pattern) << "\"\n";
+    status = 1;
+  }
+  return selection;
+}
+
+uint64_t SelectedBytes(const ZipArchive& archive, const EntrySelection& selection) {
+  uint64_t total = 0;
+  for (int32_t i : selection.indices) total += static_cast<uint32_t>(archive.Entry(i)->Size());
+  return total;
 }
 
 }  // namespace cli

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CommandSupport.h"
 #include "engine/ZipArchive.h"
 
 namespace cli {
@@ -21,5 +22,13 @@ struct EntrySelection {
 };
 
 EntrySelection SelectEntries(const ZipArchive& archive, const std::vector<std::string>& patterns);
+
+// The same, naming on ctx.err each argument that selected nothing; `status`
+// becomes 1 when there was one.
+EntrySelection SelectAndReport(const ZipArchive& archive, const std::vector<std::string>& patterns,
+                               CommandContext& ctx, int& status);
+
+// The uncompressed bytes of the selected entries, for a progress bar.
+uint64_t SelectedBytes(const ZipArchive& archive, const EntrySelection& selection);
 
 }  // namespace cli

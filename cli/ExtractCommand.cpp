@@ -12,7 +12,6 @@
 #include "cli/EntrySelection.h"
 #include "cli/Progress.h"
 #include "cli/TextEscape.h"
-#include "platform/plugin/PluginHost.h"
 
 namespace cli {
 namespace {
@@ -42,11 +41,7 @@ int ExtractCommand(const std::vector<std::string>& args, CommandContext& ctx) {
   const std::string dir = parsed.Has("-d") ? parsed.Value("-d") : ".";
   if (dir.empty()) return UsageError(ctx, "-d needs a folder", kUsage);
 
-  std::shared_ptr<PluginHost> host = PluginHost::Instance();
-  if (!host->Ok()) {
-    ctx.err << "pellarc: " << host->Error() << "\n";
-    return 2;
-  }
+  if (!PluginReady(ctx)) return 2;
   ZipArchive archive;
   if (!OpenForReading(archive, parsed.positional[0], ctx)) return 2;
 
@@ -56,17 +51,10 @@ int ExtractCommand(const std::vector<std::string>& args, CommandContext& ctx) {
     return 2;
   }
 
-  EntrySelection selection = SelectEntries(
-      archive, {parsed.positional.begin() + 1, parsed.positional.end()});
   int status = 0;
-  for (const std::string& pattern : selection.unmatched) {
-    ctx.err << "pellarc: no entry matches \"" << EscapeForTerminal(pattern) << "\"\n";
-    status = 1;
-  }
-
-  uint64_t total = 0;
-  for (int32_t i : selection.indices) total += static_cast<uint32_t>(archive.Entry(i)->Size());
-  Progress progress(ctx.err, quiet, total, "extracting");
+  const EntrySelection selection = SelectAndReport(
+      archive, {parsed.positional.begin() + 1, parsed.positional.end()}, ctx, status);
+  Progress progress(ctx.err, quiet, SelectedBytes(archive, selection), "extracting");
   auto entryProgress = std::make_shared<EntryProgress>(progress);
   if (progress.Enabled()) archive.SetProgressMonitor(entryProgress);
   for (int32_t i : selection.indices) {

@@ -12,7 +12,6 @@
 #include "cli/EntrySelection.h"
 #include "cli/Progress.h"
 #include "cli/TextEscape.h"
-#include "platform/plugin/PluginHost.h"
 
 namespace cli {
 namespace {
@@ -32,25 +31,14 @@ int TestCommand(const std::vector<std::string>& args, CommandContext& ctx) {
   if (parsed.positional.empty()) return UsageError(ctx, "test needs an archive", kUsage);
   const bool quiet = ctx.quiet || parsed.Has("-q") || parsed.Has("--quiet");
 
-  std::shared_ptr<PluginHost> host = PluginHost::Instance();
-  if (!host->Ok()) {
-    ctx.err << "pellarc: " << host->Error() << "\n";
-    return 2;
-  }
+  if (!PluginReady(ctx)) return 2;
   ZipArchive archive;
   if (!OpenForReading(archive, parsed.positional[0], ctx)) return 2;
 
-  EntrySelection selection = SelectEntries(
-      archive, {parsed.positional.begin() + 1, parsed.positional.end()});
   int status = 0;
-  for (const std::string& pattern : selection.unmatched) {
-    ctx.err << "pellarc: no entry matches \"" << EscapeForTerminal(pattern) << "\"\n";
-    status = 1;
-  }
-
-  uint64_t total = 0;
-  for (int32_t i : selection.indices) total += static_cast<uint32_t>(archive.Entry(i)->Size());
-  Progress progress(ctx.err, quiet, total, "testing");
+  const EntrySelection selection = SelectAndReport(
+      archive, {parsed.positional.begin() + 1, parsed.positional.end()}, ctx, status);
+  Progress progress(ctx.err, quiet, SelectedBytes(archive, selection), "testing");
   auto entryProgress = std::make_shared<EntryProgress>(progress);
   if (progress.Enabled()) archive.SetProgressMonitor(entryProgress);
   size_t tested = 0, failed = 0, skipped = 0;
