@@ -112,6 +112,7 @@ void ZipArchive::z_release() {
   justCreated = false;
   marked = false;
   dirSizeCache = -1;
+  d->forgetEntryOffsets();
   // Entries handed out keep this state object and see it closed for good; a
   // later Open of this archive object works on a state object of its own.
   if (d.use_count() > 1) d = std::make_shared<ZipArchiveData>(*d);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/ZipEntry.h"
 #include "engine/ZipFormat.h"
 
 namespace {
@@ -73,4 +74,26 @@ bool ZipArchiveData::isFakeEntry(const MemoryBlock& record, int32_t localFlags) 
     localFlags = zipStream->ReadUInt16();
   }
   return localFlags == (centralFlags & 0xFFF7);
+}
+
+bool ZipArchiveData::headerWithin(int64_t start, int64_t end) {
+  if (!entryOffsetsKnown_) {
+    entryOffsets_.clear();
+    entryOffsets_.reserve(entries_1.size());
+    for (size_t i = 1; i < entries_1.size(); ++i) {
+      entryOffsets_.push_back(
+          entries_1[i]->z_Header()->UInt32Value(zipformat::central::kLocalHeaderOffset));
+    }
+    std::sort(entryOffsets_.begin(), entryOffsets_.end());
+    entryOffsets_.erase(std::unique(entryOffsets_.begin(), entryOffsets_.end()),
+                        entryOffsets_.end());
+    entryOffsetsKnown_ = true;
+  }
+  auto next = std::upper_bound(entryOffsets_.begin(), entryOffsets_.end(), start);
+  return next != entryOffsets_.end() && *next < end;
+}
+
+void ZipArchiveData::forgetEntryOffsets() {
+  entryOffsetsKnown_ = false;
+  entryOffsets_.clear();
 }

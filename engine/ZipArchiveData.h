@@ -51,6 +51,18 @@ class ZipArchiveData {
   // which is then left just behind them; false when there is no stream.
   bool isFakeEntry(const MemoryBlock& record, int32_t localFlags);
 
+  // --- Where the entries lie ------------------------------------------------
+
+  // Whether the local header of an entry in the list lies after `start` and
+  // before `end`: inside the header and data of an entry whose local header
+  // is at `start`. Entries that share the header at `start` (an entry and its
+  // fake duplicates) don't count. The list's local header offsets are
+  // gathered and sorted on the first call, so that an archive of many
+  // entries pays once, not once per entry; whoever changes the list or a
+  // record's local header offset calls forgetEntryOffsets.
+  bool headerWithin(int64_t start, int64_t end);
+  void forgetEntryOffsets();
+
   // --- Shared state ---------------------------------------------------------
 
   // The central directory must be written again when the archive is closed.
@@ -79,6 +91,10 @@ class ZipArchiveData {
  private:
   // ASCII text reads the same in the archive's encoding and in UTF-8.
   bool asciiShared_ = false;
+  // The entries' local header offsets, sorted, each once; valid while
+  // entryOffsetsKnown_.
+  std::vector<int64_t> entryOffsets_;
+  bool entryOffsetsKnown_ = false;
 };
 
 using ZipArchiveDataPtr = std::shared_ptr<ZipArchiveData>;

@@ -339,5 +339,6 @@ int32_t ZipArchive::z_zip(SeqDataInputStreamPtr dataStream, int32_t dataLength,
   record->SetUInt32Value(central::kLocalHeaderOffset, static_cast<uint32_t>(start));
   startOfDirInArchive = dataEnd;
   d->entries_1.push_back(entry);
+  d->forgetEntryOffsets();
   return static_cast<int32_t>(d->entries_1.size() - 1);
 }

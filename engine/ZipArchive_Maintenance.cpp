@@ -40,6 +40,7 @@ bool ZipArchive::RemoveEntry(int32_t index) {
   d->dirty = true;
   dirSizeCache = -1;
   d->entries_1.erase(d->entries_1.begin() + index);
+  d->forgetEntryOffsets();
   return true;
 }
 
@@ -58,6 +59,7 @@ ZipEntryPtr ZipArchive::ReplaceEntry(int32_t index, ZipEntryPtr entry) {
   d->dirty = true;
   dirSizeCache = -1;
   std::swap(d->entries_1[static_cast<size_t>(index)], entry);
+  d->forgetEntryOffsets();
   return entry;
 }
 
@@ -86,6 +88,7 @@ bool ZipArchive::Rollback() {
   if (marked && startOfDirInArchive >= markDirStart && count >= markEntries) {
     startOfDirInArchive = markDirStart;
     d->entries_1.resize(static_cast<size_t>(markEntries) + 1);
+    d->forgetEntryOffsets();
     d->dirty = true;
     dirSizeCache = -1;
     return true;
@@ -152,6 +155,7 @@ int32_t ZipArchive::AddFakeDuplicate(ZipEntryPtr entry, const std::string& name,
   }
   record->SetUInt16Value(central::kFlags, flags | zipformat::kFlagDataDescriptor);
   d->entries_1.push_back(std::make_shared<ZipEntry>(d, record, encodedName, extra, comment));
+  d->forgetEntryOffsets();
   d->dirty = true;
   return static_cast<int32_t>(d->entries_1.size() - 1);
 }
@@ -288,6 +292,8 @@ bool ZipArchive::Compact() {
     record.SetUInt32Value(central::kLocalHeaderOffset, static_cast<uint32_t>(written));
   }
   if (ok) startOfDirInArchive = written + placed;
+  // Failed or not, records may have moved.
+  d->forgetEntryOffsets();
   compactEntries.clear();
   compactOffset.clear();
   return ok;

@@ -62,6 +62,7 @@ int64_t findEndOfDirectory(BinaryStream& stream, int64_t fileLength) {
 bool ZipArchive::z_readDirectory() {
   BinaryStream& stream = *d->zipStream;
   const int64_t fileLength = stream.Length();
+  d->forgetEntryOffsets();
 
   // Anything before the first local header (a self-extractor's stub) is
   // refused: new entries are written where the directory starts, and offsets

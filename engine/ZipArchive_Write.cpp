@@ -36,6 +36,7 @@ void ZipArchive::z_dropPlaceholders() {
     if (!isPlaceholder(*entries[i])) continue;
     entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(i));
     dirSizeCache = -1;
+    d->forgetEntryOffsets();
     // A mark counts entries; it must keep pointing behind the same ones.
     if (marked && static_cast<int64_t>(i) <= markEntries) --markEntries;
   }

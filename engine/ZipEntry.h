@@ -140,6 +140,14 @@ class ZipEntry {
   // entries are checked against their CRC-32 and size, so damaged data never
   // counts as extracted. A false result leaves the reason in ErrorMessage; a
   // success leaves the message as it was. The archive must be open.
+  //
+  // What a hostile archive could turn into a disk filler is refused before
+  // any output is opened: an entry whose local header and data hold the
+  // local header of another entry of the list (records sharing one header,
+  // as fake duplicates do, are no overlap), and a deflated entry whose size
+  // is more than deflate can make of its compressed size (1032 bytes for
+  // each byte, and a little). Nothing is ever written past the entry's size:
+  // data that would go on is "Data appears to be corrupted".
 
   // Extract(destination, true).
   bool Extract(const std::optional<FolderItem>& destination);

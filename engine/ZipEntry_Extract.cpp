@@ -44,6 +44,10 @@ const char kMsgAliasStays[] = "Destination exists as an alias file that can't be
 const char kMsgCreateFile[] = "Creating destination file failed";
 const char kMsgLocked[] = "Destination file is write protected";
 const char kMsgInternal[] = "Internal error (exception)";
+// Entries that a hostile archive uses to fill the disk.
+const char kMsgOverlap[] = "Entry overlaps another entry's data (possible zip bomb)";
+const char kMsgImpossibleSize[] =
+    "Entry's size is more than its compressed data can expand to (possible zip bomb)";
 
 // Why an entry gets no destination.
 const char kMsgLeavesBase[] = "Entry path leads outside the destination folder";
@@ -57,6 +61,13 @@ const char kMsgNameTooLong[] = "Entry name is longer than the file system allows
 constexpr size_t kMaxNameBytes = 255;
 
 constexpr int64_t kMacBinaryHeaderSize = macbinary::kHeaderSize;
+
+// Deflate's densest code is a length of 258 and a distance, one bit each:
+// no stream gives more than 258 * 4 bytes for each of its bytes. The margin
+// on top keeps the check clear of sound streams whatever their block layout;
+// as disk space it is nothing.
+constexpr int64_t kMaxDeflateRatio = 1032;
+constexpr int64_t kDeflateMargin = 1024;
 
 // The gzip member header put in front of an entry's deflate data, so that the
 // decompressing stream inflates it (without one the stream passes its input
@@ -126,7 +137,8 @@ bool ZipEntry::z_unzip(const SeqDataOutputStreamPtr& dataOut,
 
   MemoryBlock lh(local::kSize);
   lh.SetLittleEndian(true);
-  zipStream->SetPosition(header->UInt32Value(central::kLocalHeaderOffset));
+  const int64_t headerAt = header->UInt32Value(central::kLocalHeaderOffset);
+  zipStream->SetPosition(headerAt);
   if (zipStream->ReadInto(lh.Address(), local::kSize) != local::kSize ||
       lh.UInt32Value(0) != zipformat::kLocalHeaderSignature) {
     errmsg = kMsgBadLocalHeader;
@@ -137,8 +149,9 @@ bool ZipEntry::z_unzip(const SeqDataOutputStreamPtr& dataOut,
   uint32_t crc = lh.UInt32Value(local::kCRC);
   uint32_t compressedSize = lh.UInt32Value(local::kCompressedSize);
   uint32_t size = lh.UInt32Value(local::kUncompressedSize);
-  zipStream->SetPosition(zipStream->Position() + lh.UInt16Value(local::kNameLength) +
-                         lh.UInt16Value(local::kExtraLength));
+  const int64_t dataAt = headerAt + local::kSize + lh.UInt16Value(local::kNameLength) +
+                         lh.UInt16Value(local::kExtraLength);
+  zipStream->SetPosition(dataAt);
 
   // Sizes and CRC then follow the data; the central record has them.
   if (localFlags & zipformat::kFlagDataDescriptor) {
@@ -164,11 +177,30 @@ bool ZipEntry::z_unzip(const SeqDataOutputStreamPtr& dataOut,
     errmsg = kMsgEncrypted;
     return false;
   }
+  // The overlapping zip bomb: many records, each with a local header of its
+  // own inside the data of the one before, all running on into one shared
+  // deflate stream. Of two entries whose bytes overlap, the one that starts
+  // first holds the other's header; refusing every entry whose data holds
+  // another entry's header leaves entries that share no byte, so what they
+  // expand to is bounded by the archive's size. Records sharing one header
+  // (an entry and its fake duplicates) are one entry listed twice. The last
+  // entry of a chain goes on, so that one damaged size field costs only its
+  // own entry, not every entry behind it.
+  if (d->headerWithin(headerAt, dataAt + compressedSize)) {
+    errmsg = kMsgOverlap;
+    return false;
+  }
 
   // Sizes are unsigned on disk: an entry of 2 GB or more is read whole.
   const int64_t uncompressed = size;
   std::unique_ptr<ZStream> inflater;
   if (localMethod == zipformat::kMethodDeflated) {
+    // A size no stream of this length can reach is refused before anything
+    // is written: the data would end early anyway, after filling the disk.
+    if (uncompressed > kMaxDeflateRatio * compressedSize + kDeflateMargin) {
+      errmsg = kMsgImpossibleSize;
+      return false;
+    }
     MemoryBlock suffix(8);
     suffix.SetLittleEndian(true);
     suffix.SetUInt32Value(0, crc);
