@@ -104,6 +104,7 @@ bool ZipArchive::z_readDirectory() {
   }
   if (recordCount == 0) {
     entriesRead = true;
+    liveEndRecordAt = endRecordAt;
     return true;
   }
 
@@ -152,5 +153,6 @@ bool ZipArchive::z_readDirectory() {
     }
   }
   entriesRead = true;
+  liveEndRecordAt = endRecordAt;
   return true;
 }
