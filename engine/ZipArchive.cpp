@@ -52,6 +52,7 @@ bool ZipArchive::Open(const FolderItem& file, bool writable,
   d->entries_1.resize(1);
   comment_.clear();
   startOfDirInArchive = 0;
+  liveEndRecordAt = -1;
 
   bool result = false;
   if (writable && !file.Exists()) {
@@ -109,6 +110,7 @@ void ZipArchive::z_release() {
   d->zipStream.reset();
   d->entries_1.resize(1);
   entriesRead = false;
+  liveEndRecordAt = -1;
   justCreated = false;
   marked = false;
   dirSizeCache = -1;

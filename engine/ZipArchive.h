@@ -247,9 +247,10 @@ class ZipArchive {
                            ZipExtraFieldPtr extra);
   // Moves every entry's local header and data towards the start of the file
   // so that no free space is left between them, and updates the records.
-  // Must be followed by a successful directory write: the directory on disk
-  // no longer matches the moved data. False with a message when a local
-  // header is damaged; the entries moved before it stay moved.
+  // Must be followed by a successful directory write: from the first move
+  // on, the file has no valid directory until then (a crash leaves it
+  // failing to open, never listing moved data). False with a message when a
+  // local header is damaged; the entries moved before it stay moved.
   bool Compact();
 
  private:
@@ -258,6 +259,12 @@ class ZipArchive {
   // Writes the central directory and end record behind the entries' data
   // when the archive is dirty (ZipArchive_Write.cpp).
   bool z_writeDirectory();
+  // Makes the end record that readers of the file take unrecognisable, and
+  // that durable, before the first write that could change what it points
+  // to: the old directory's bytes or the entries it lists. A crash after it
+  // leaves an archive that fails to open rather than one whose directory
+  // mixes old and new bytes. False when the write failed.
+  bool z_retireEndRecord();
 
   ZipArchiveDataPtr d;
   bool entriesRead = false;
@@ -268,6 +275,10 @@ class ZipArchive {
   // unsigned (as read) so that a directory offset of 2 GB or more is never
   // taken for a negative position.
   int64_t startOfDirInArchive = 0;
+  // Where the end record lies that a reader of the file takes, while the
+  // file still holds the directory it was opened with or last written with;
+  // -1 when there is none or it has been retired.
+  int64_t liveEndRecordAt = -1;
   bool justCreated = false;
 
   // --- Adding and maintenance (ZipArchive_Add.cpp, ZipArchive_Maintenance.cpp)

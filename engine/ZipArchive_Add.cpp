@@ -6,7 +6,9 @@
 // is complete and on disk. A failed or aborted add therefore leaves the list
 // and the directory's place as they were: what it wrote lies behind the
 // directory's start, in space that the next directory write overwrites and
-// cuts off.
+// cuts off. The first add after a directory write retires the end record
+// before its first byte: until the directory is written again a crash leaves
+// a file that fails to open, never one whose directory is half overwritten.
 #include <algorithm>
 #include <limits>
 
@@ -225,6 +227,10 @@ int32_t ZipArchive::z_zip(SeqDataInputStreamPtr dataStream, int32_t dataLength,
   header.SetUInt32Value(local::kUncompressedSize, static_cast<uint32_t>(total));
   header.SetUInt16Value(local::kNameLength, static_cast<uint16_t>(nameLength));
   header.SetUInt16Value(local::kExtraLength, static_cast<uint16_t>(extraLength));
+  if (!z_retireEndRecord()) {
+    errmsg = kMsgWriteError;
+    return -2;
+  }
   stream.SetPosition(start);
   stream.Write(header.Address(), local::kSize);
   stream.Write(encodedName);

@@ -3,7 +3,9 @@
 //
 // Only Compact touches the file: it moves local headers and data towards the
 // start, always to lower offsets, so that copying forwards in chunks never
-// overwrites bytes that are still to be read.
+// overwrites bytes that are still to be read. Before the first move the end
+// record is retired: until the new directory is written, a crash leaves an
+// archive that fails to open instead of one that lists moved data.
 #include "engine/ZipArchive.h"
 #include "engine/ZipFormat.h"
 #include "engine/ZipWriteSupport.h"
@@ -270,6 +272,13 @@ bool ZipArchive::Compact() {
         break;
       }
       if (offset != written || writeBack) {
+        // The directory on disk still lists the entries where they were;
+        // from the first move on it would hand out overwritten bytes.
+        if (!z_retireEndRecord()) {
+          errmsg = kMsgCompactWrite;
+          ok = false;
+          break;
+        }
         stream.SetPosition(written);
         stream.Write(header.Address(), local::kSize);
         if (!z_copy(offset + local::kSize, written + local::kSize, length - local::kSize) ||

@@ -105,6 +105,7 @@ bool ZipArchive::z_readDirectory() {
   }
   if (recordCount == 0) {
     entriesRead = true;
+    liveEndRecordAt = endRecordAt;
     return true;
   }
 
@@ -153,5 +154,6 @@ bool ZipArchive::z_readDirectory() {
     }
   }
   entriesRead = true;
+  liveEndRecordAt = endRecordAt;
   return true;
 }

@@ -2,9 +2,12 @@
 // data, in one pass, and cutting the file there.
 //
 // The order of the writes keeps a crash from costing more than the operation
-// in progress: the entries' data is made durable before the directory that
-// refers to it is written, and the directory before the file is cut, so the
-// file never ends before its own directory.
+// in progress. Whatever could make the directory on disk list bytes that are
+// no longer there (an add over the old directory, a Compact moving entries,
+// a directory written over the old one) first retires the old end record and
+// makes that durable, so from then on the file fails to open. The new end
+// record becomes valid last: its signature is written only once the entries'
+// data, the directory and the cut are on disk.
 #include "engine/ZipArchive.h"
 #include "engine/ZipFormat.h"
 #include "engine/ZipWriteSupport.h"
@@ -16,6 +19,11 @@ namespace endofdir = zipformat::endofdir;
 namespace {
 const char kMsgExtraMismatch[] = "Internal error (extra field length mismatch)";
 const char kMsgDirectoryWrite[] = "Write error, the archive's directory may be incomplete";
+// The end record's signature as it lies in the file, and what replaces it
+// where an end record must no longer be found.
+constexpr char kEndSignature[] = "PK\x05\x06";
+constexpr int kSignatureSize = 4;
+constexpr char kNoSignature[kSignatureSize] = {};
 
 // The root placeholder: the entry an archive holds only so that it begins
 // with a local header while it has nothing else.
@@ -84,6 +92,9 @@ bool ZipArchive::z_writeDirectory() {
                                                        : zipwrite::kMsgCommentTooLong;
       return false;
     }
+    MemoryBlock& record = *e.z_Header();
+    record.SetUInt16Value(central::kNameLength, static_cast<uint16_t>(nameLength));
+    record.SetUInt16Value(central::kCommentLength, static_cast<uint16_t>(commentLength));
     directorySize += central::kSize + static_cast<int64_t>(nameLength + extras.back().size() +
                                                            commentLength);
   }
@@ -93,47 +104,106 @@ bool ZipArchive::z_writeDirectory() {
     return false;
   }
 
-  BinaryStream& stream = *d->zipStream;
-  stream.ClearFlags();
-  if (!stream.Sync()) {
-    errmsg = kMsgDirectoryWrite;
-    return false;
-  }
-  stream.SetPosition(startOfDirInArchive);
-  for (int64_t i = 1; i <= count; ++i) {
-    const ZipEntry& e = *d->entries_1[static_cast<size_t>(i)];
-    MemoryBlock& record = *e.z_Header();
-    const std::string name = e.z_origEncodedName();
-    const std::string comment = e.z_origEncodedComment();
-    const std::string& extra = extras[static_cast<size_t>(i - 1)];
-    record.SetUInt16Value(central::kNameLength, static_cast<uint16_t>(name.size()));
-    record.SetUInt16Value(central::kExtraLength, static_cast<uint16_t>(extra.size()));
-    record.SetUInt16Value(central::kCommentLength, static_cast<uint16_t>(comment.size()));
-    stream.Write(record.Address(), central::kSize);
-    stream.Write(name);
-    stream.Write(extra);
-    stream.Write(comment);
-  }
-  const int64_t endRecordAt = stream.Position();
+  const int64_t endRecordAt = startOfDirInArchive + directorySize;
+  const int64_t length = endRecordAt + endofdir::kSize + static_cast<int64_t>(comment_.size());
   MemoryBlock end(endofdir::kSize);
   end.SetLittleEndian(true);
   end.SetUInt32Value(0, zipformat::kEndOfDirSignature);
   end.SetUInt16Value(endofdir::kRecordsOnDisk, static_cast<uint16_t>(count));
   end.SetUInt16Value(endofdir::kRecordsTotal, static_cast<uint16_t>(count));
-  end.SetUInt32Value(endofdir::kDirectorySize,
-                     static_cast<uint32_t>(endRecordAt - startOfDirInArchive));
+  end.SetUInt32Value(endofdir::kDirectorySize, static_cast<uint32_t>(directorySize));
   end.SetUInt32Value(endofdir::kDirectoryOffset, static_cast<uint32_t>(startOfDirInArchive));
   end.SetUInt16Value(endofdir::kCommentLength, static_cast<uint16_t>(comment_.size()));
-  stream.Write(end.Address(), endofdir::kSize);
-  stream.Write(comment_);
-  // Whatever lies behind the end record (an older, longer directory, the
-  // trailer behind the last entry's data) is cut off.
-  const int64_t length = stream.Position();
-  if (!stream.Sync() || stream.WriteFailed() || !stream.SetLength(length)) {
+  const auto* endBytes = reinterpret_cast<const char*>(end.Address());
+  // Hands the directory, the end record and the comment to `sink` piece by
+  // piece, in file order, until the sink says no.
+  auto pieces = [&](bool withSignature, auto&& sink) {
+    for (int64_t i = 1; i <= count; ++i) {
+      const ZipEntry& e = *d->entries_1[static_cast<size_t>(i)];
+      const std::string name = e.z_origEncodedName();
+      const std::string comment = e.z_origEncodedComment();
+      const auto* record = reinterpret_cast<const char*>(e.z_Header()->Address());
+      if (!sink(std::string_view(record, central::kSize)) || !sink(name) ||
+          !sink(extras[static_cast<size_t>(i - 1)]) || !sink(comment)) {
+        return false;
+      }
+    }
+    return sink(std::string_view(withSignature ? endBytes : kNoSignature, kSignatureSize)) &&
+           sink(std::string_view(endBytes + kSignatureSize, endofdir::kSize - kSignatureSize)) &&
+           sink(comment_);
+  };
+
+  BinaryStream& stream = *d->zipStream;
+  stream.ClearFlags();
+  if (liveEndRecordAt == endRecordAt && stream.Length() == length) {
+    // The file may hold this very directory already, as when an archive
+    // opened for writing is closed unchanged. Writing it again would gain
+    // nothing, and it would have to be retired first.
+    stream.SetPosition(startOfDirInArchive);
+    std::string onDisk;
+    const bool same = pieces(true, [&](std::string_view piece) {
+      onDisk.resize(piece.size());
+      return stream.ReadInto(onDisk.data(), static_cast<int64_t>(onDisk.size())) ==
+                 static_cast<int64_t>(piece.size()) &&
+             onDisk == piece;
+    });
+    if (same) {
+      d->dirty = false;
+      return true;
+    }
+  }
+
+  if (!z_retireEndRecord()) {
     errmsg = kMsgDirectoryWrite;
     return false;
   }
+  // The new end record goes out without its signature. That comes last, on
+  // its own, once everything else (the entries' data, the directory, the cut)
+  // is on disk; until then the file has no end record a reader would take,
+  // so a crash leaves it failing to open instead of listing a directory that
+  // is not all there.
+  stream.SetPosition(startOfDirInArchive);
+  pieces(false, [&](std::string_view piece) {
+    stream.Write(piece);
+    return true;
+  });
+  // Whatever lies behind the comment (an older, longer directory, the
+  // trailer behind the last entry's data) is cut off before the signature
+  // is written: the valid end record is then always the one whose comment
+  // ends the file.
+  if (stream.Position() != length || !stream.SetLength(length) || !stream.Sync() ||
+      stream.WriteFailed()) {
+    errmsg = kMsgDirectoryWrite;
+    return false;
+  }
+  stream.SetPosition(endRecordAt);
+  stream.Write(endBytes, kSignatureSize);
+  if (!stream.Sync() || stream.WriteFailed()) {
+    errmsg = kMsgDirectoryWrite;
+    return false;
+  }
+  liveEndRecordAt = endRecordAt;
   d->dirty = false;
+  return true;
+}
+
+bool ZipArchive::z_retireEndRecord() {
+  if (liveEndRecordAt < 0) return true;
+  BinaryStream& stream = *d->zipStream;
+  const int64_t length = stream.Length();
+  stream.SetPosition(liveEndRecordAt);
+  const std::string tail = stream.Read(length - liveEndRecordAt);
+  // Only signatures are cleared: the rest stays for tools that rebuild a
+  // damaged archive. Those in the comment go too, for once the real one is
+  // gone, a reader would take the nearest look-alike.
+  const std::string_view signature(kEndSignature, kSignatureSize);
+  for (size_t at = tail.find(signature); at != std::string::npos;
+       at = tail.find(signature, at + kSignatureSize)) {
+    stream.SetPosition(liveEndRecordAt + static_cast<int64_t>(at));
+    stream.Write(kNoSignature, kSignatureSize);
+  }
+  if (!stream.Sync() || stream.WriteFailed()) return false;
+  liveEndRecordAt = -1;
   return true;
 }
 

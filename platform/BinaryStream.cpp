@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/WriteBudget.h"
+
 namespace {
 constexpr int64_t kBufferSize = 64 * 1024;
 
@@ -58,7 +60,7 @@ void BinaryStream::SetPosition(int64_t position) {
 
 void BinaryStream::writeRaw(int64_t at, const uint8_t* src, int64_t count) {
   while (count > 0) {
-    ssize_t n = ::pwrite(fd_, src, static_cast<size_t>(count), at);
+    ssize_t n = writebudget::PWrite(fd_, src, static_cast<size_t>(count), at);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       writeFailed_ = true;
@@ -233,5 +235,5 @@ bool BinaryStream::Flush() {
 
 bool BinaryStream::Sync() {
   if (!Flush()) return false;
-  return ::fsync(fd_) == 0;
+  return writebudget::FSync(fd_) == 0;
 }
