@@ -254,7 +254,8 @@ int32_t ZipArchive::z_addFolder(const FolderItem& folder, const std::string& pre
   }
 
   // One look at each item sorts it; its ids also tell whether it is the
-  // archive.
+  // archive. For a regular file the listing itself says enough: adding it
+  // looks at it when it opens it.
   struct Listed {
     FolderItem item;
     FolderItem::Status status;
@@ -267,7 +268,15 @@ int32_t ZipArchive::z_addFolder(const FolderItem& folder, const std::string& pre
   for (int32_t i = 1; i <= count; ++i) {
     FolderItem item = folder.Item(i);
     if (item.Path().empty()) break;
-    FolderItem::Status status = item.GetStatus(false);
+    FolderItem::Status status;
+    const std::optional<FolderItem::ListedKind> kind =
+        sizeOnly ? std::nullopt : folder.ListedKindOf(i);
+    if (kind && kind->file && kind->fileID != archiveFileID) {
+      status.exists = status.file = true;
+      status.fileID = kind->fileID;
+    } else {
+      status = item.GetStatus(false);
+    }
     if (status.alias) {
       if (!followAliases) continue;
       FolderItem target = item.ResolvedAlias();
@@ -288,13 +297,16 @@ int32_t ZipArchive::z_addFolder(const FolderItem& folder, const std::string& pre
   const std::optional<std::unordered_set<std::string>> withStoreFiles =
       folder.ItemsWithStoreFiles();
   double total = 0;
+  // The archive is left out, and said so while adding; true when the walk
+  // must stop.
+  auto leaveOutArchive = [&](const FolderItem& file) {
+    bool abort = false;
+    if (!sizeOnly && d->monitor) d->monitor->ReportError(file, 0, kMsgArchiveItself, abort);
+    return abort;
+  };
   for (const auto& [file, listed, viaAlias] : files) {
     if (z_isArchiveFile(listed)) {
-      if (!sizeOnly && d->monitor) {
-        bool abort = false;
-        d->monitor->ReportError(file, 0, kMsgArchiveItself, abort);
-        if (abort) return -1;
-      }
+      if (leaveOutArchive(file)) return -1;
       continue;
     }
     bool abort = false;
@@ -318,6 +330,12 @@ int32_t ZipArchive::z_addFolder(const FolderItem& folder, const std::string& pre
         opened = file.OpenForReading(now);
       } else {
         now = file.GetStatus(true);
+      }
+      // Where the listing's inode numbers are not the file system's own
+      // (some layered file systems), the open file still tells.
+      if (z_isArchiveFile(now)) {
+        if (leaveOutArchive(file)) return -1;
+        continue;
       }
       n = z_addItem(file, now, name, mode, false, std::move(opened), storeFilesListed);
     }

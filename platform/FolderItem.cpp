@@ -1,5 +1,6 @@
 #include "platform/FolderItem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -132,30 +133,51 @@ FolderItem::Status FolderItem::GetStatus(bool followAlias) const {
 int32_t FolderItem::Count() const {
   if (!listing_) {
     auto listing = std::make_shared<Listing>();
-    std::error_code ec;
     if (Directory()) {
       const auto& hide = listingFilter();
       ForkStorePtr store = ForkStore::Current();
       listing->store = store.get();
-      for (fs::directory_iterator it(path_, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string name = it->path().filename().string();
-        if (store->IsStoreFile(name)) {
-          listing->storeNames.push_back(std::move(name));
-          continue;
+      // readdir rather than a directory iterator: the kind of each item and
+      // its inode come with the names, which spares a folder walk a look at
+      // every file.
+      if (DIR* dir = ::opendir(path_.c_str())) {
+        while (const dirent* e = ::readdir(dir)) {
+          std::string name = e->d_name;
+          if (name == "." || name == "..") continue;
+          if (store->IsStoreFile(name)) {
+            listing->storeNames.push_back(std::move(name));
+            continue;
+          }
+          if (hide && hide(name)) continue;
+          listing->entries.push_back({std::move(name), e->d_type, static_cast<uint64_t>(e->d_ino)});
         }
-        if (hide && hide(name)) continue;
-        listing->names.push_back(std::move(name));
+        ::closedir(dir);
       }
-      std::sort(listing->names.begin(), listing->names.end());
+      std::sort(listing->entries.begin(), listing->entries.end(),
+                [](const Listing::Entry& a, const Listing::Entry& b) { return a.name < b.name; });
     }
     listing_ = std::move(listing);
   }
-  return static_cast<int32_t>(listing_->names.size());
+  return static_cast<int32_t>(listing_->entries.size());
 }
 
 FolderItem FolderItem::Item(int32_t index) const {
   if (index < 1 || index > Count()) return FolderItem();
-  return Child(listing_->names[static_cast<size_t>(index - 1)]);
+  return Child(listing_->entries[static_cast<size_t>(index - 1)].name);
+}
+
+std::optional<FolderItem::ListedKind> FolderItem::ListedKindOf(int32_t index) const {
+  if (index < 1 || index > Count()) return std::nullopt;
+  const Listing::Entry& e = listing_->entries[static_cast<size_t>(index - 1)];
+  ListedKind kind;
+  switch (e.type) {
+    case DT_REG: kind.file = true; break;
+    case DT_DIR: kind.directory = true; break;
+    case DT_LNK: kind.alias = true; break;
+    default: return std::nullopt;
+  }
+  kind.fileID = e.inode;
+  return kind;
 }
 
 std::optional<std::unordered_set<std::string>> FolderItem::ItemsWithStoreFiles() const {

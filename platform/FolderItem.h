@@ -79,6 +79,16 @@ class FolderItem {
   FolderItem Item(int32_t index) const;
   std::vector<FolderItem> Items() const;
   void Refresh() const { listing_.reset(); }
+  // What the listing itself tells of item `index`, without a look at the
+  // item: what kind it is and its inode number (as DirectoryID). None where
+  // the file system did not say.
+  struct ListedKind {
+    bool alias = false;
+    bool directory = false;
+    bool file = false;  // a regular file
+    uint64_t fileID = 0;
+  };
+  std::optional<ListedKind> ListedKindOf(int32_t index) const;
   // The names of the folder's items that may have store files, as the fork
   // store reads them from the same listing (ForkStore::ItemsWithStoreFiles);
   // an item not among them had none when the folder was listed. None when
@@ -176,7 +186,12 @@ class FolderItem {
   std::optional<int64_t> fileSystemCreationTime() const;
 
   struct Listing {
-    std::vector<std::string> names;
+    struct Entry {
+      std::string name;
+      unsigned char type;  // as readdir gives it
+      uint64_t inode;
+    };
+    std::vector<Entry> entries;  // sorted by name
     // The names the fork store claimed as its own files, and which store.
     std::vector<std::string> storeNames;
     const ForkStore* store = nullptr;
