@@ -41,15 +41,17 @@ int32_t ReportedError(const gz_stream* stream, int32_t result) {
   return stream->lastError == Z_STREAM_END ? Z_OK : stream->lastError;
 }
 
+// No block means the default one, made on first use: a stream that never
+// uses its Buffer (every ZStream) does not pay for one.
 void SetBuffer(ZStreamData* d, REALobject block) {
-  REALobject next = block;
-  if (next) {
-    LockObject(next);
-  } else {
-    next = NewMemoryBlock(kDefaultBufferSize);
-  }
+  LockObject(block);
   UnlockObject(d->bufferBlock);
-  d->bufferBlock = next;
+  d->bufferBlock = block;
+}
+
+REALobject Buffer(ZStreamData* d) {
+  if (!d->bufferBlock) d->bufferBlock = NewMemoryBlock(kDefaultBufferSize);
+  return d->bufferBlock;
 }
 
 void Constructor4(ZStreamData* d, REALobject file, bool writing, REALobject writer,
@@ -93,9 +95,10 @@ void WriteImpl(ZStreamData* d, REALstring data) {
 
 void WriteBlockImpl(ZStreamData* d, int32_t count) {
   if (!d->stream || count == 0) return;
-  const void* bytes = MemoryBlockPtr(d->bufferBlock);
+  REALobject block = Buffer(d);
+  const void* bytes = MemoryBlockPtr(block);
   // The count comes from the caller; the block decides what can be read.
-  if (count < 0 || !bytes || count > MemoryBlockSize(d->bufferBlock)) {
+  if (count < 0 || !bytes || count > MemoryBlockSize(block)) {
     d->errorValue = Z_STREAM_ERROR;
     return;
   }
@@ -135,8 +138,9 @@ REALstring ReadImpl(ZStreamData* d, int32_t count) {
 
 int32_t ReadBlockImpl(ZStreamData* d) {
   if (!d->stream) return Z_STREAM_ERROR;
-  void* bytes = MemoryBlockPtr(d->bufferBlock);
-  const int32_t size = bytes ? std::max(MemoryBlockSize(d->bufferBlock), 0) : 0;
+  REALobject block = Buffer(d);
+  void* bytes = MemoryBlockPtr(block);
+  const int32_t size = bytes ? std::max(MemoryBlockSize(block), 0) : 0;
   const int32_t result = gzread(d->stream, bytes, static_cast<uint32_t>(size));
   d->errorValue = ReportedError(d->stream, result);
   return result;
@@ -144,7 +148,11 @@ int32_t ReadBlockImpl(ZStreamData* d) {
 
 void CloseImpl(ZStreamData* d) {
   if (!d->stream) return;
-  if (d->writing) d->errorValue = gzflush(d->stream, Z_FULL_FLUSH);
+  // The marker of a full flush ends the data, as it always has. A sync flush
+  // writes the same bytes when nothing follows; a full one would also clear
+  // the compressor's 64 KiB hash table, which costs more than compressing a
+  // small file.
+  if (d->writing) d->errorValue = gzflush(d->stream, Z_SYNC_FLUSH);
   d->errorValue = gzclose(d->stream);
   d->stream = nullptr;
 }
@@ -302,8 +310,9 @@ template <Kind K>
 REALobject GetBuffer(REALobject self) {
   auto* d = Data<K>(self);
   if (!d) return nullptr;
-  LockObject(d->bufferBlock);
-  return d->bufferBlock;
+  REALobject block = Buffer(d);
+  LockObject(block);
+  return block;
 }
 
 template <Kind K>

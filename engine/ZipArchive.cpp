@@ -115,6 +115,8 @@ void ZipArchive::z_release() {
   marked = false;
   dirSizeCache = -1;
   d->forgetEntryOffsets();
+  unwrittenFrom = -1;
+  entriesLost = false;
   // Entries handed out keep this state object and see it closed for good; a
   // later Open of this archive object works on a state object of its own.
   if (d.use_count() > 1) d = std::make_shared<ZipArchiveData>(*d);

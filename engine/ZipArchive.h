@@ -280,6 +280,13 @@ class ZipArchive {
   // -1 when there is none or it has been retired.
   int64_t liveEndRecordAt = -1;
   bool justCreated = false;
+  // Where the bytes of the entries added since the stream's buffer was last
+  // known to be written begin; -1 when there are none. Adds don't flush:
+  // small entries reach the file many at a time.
+  int64_t unwrittenFrom = -1;
+  // Entries were taken back since the directory was last written: the next
+  // directory write, which leaves them out, reports it.
+  bool entriesLost = false;
 
   // --- Adding and maintenance (ZipArchive_Add.cpp, ZipArchive_Maintenance.cpp)
 
@@ -290,6 +297,14 @@ class ZipArchive {
                 MemoryBlockPtr macBinaryHeader, const std::string& name,
                 std::optional<Date> date, ZipExtraFieldPtr extra);
   void z_noWriteMsg();
+  // After a failed write: the entries added since unwrittenFrom whose bytes
+  // may be lost leave the list, and the directory's start goes back to the
+  // first of them. True when any were taken back.
+  bool z_takeBackUnwritten();
+  // Hands what adds left in the stream's buffer to the system, taking back
+  // the entries whose bytes could not be written. False when a write
+  // failed.
+  bool z_settle();
   // Whether one more entry with a record of `recordBytes` bytes and at most
   // `dataBytes` bytes of local header and data behind the directory's start
   // still fits the format; sets errmsg when not.
@@ -324,9 +339,13 @@ class ZipArchive {
   int32_t z_addItem(const FolderItem& item, const std::string& name, int32_t mode,
                     bool sizeOnly);
   // The same with what the file system says of the item just now (aliases
-  // followed), so that it is asked only once.
+  // followed), so that it is asked only once. A walk passes the file open
+  // already (`opened`, which `status` describes), and false for
+  // `storeFilesListed` when the folder's listing showed no store files for
+  // it: the fork store is then not asked.
   int32_t z_addItem(const FolderItem& item, const FolderItem::Status& status,
-                    const std::string& name, int32_t mode, bool sizeOnly);
+                    const std::string& name, int32_t mode, bool sizeOnly,
+                    BinaryStreamPtr opened = nullptr, bool storeFilesListed = true);
   // Adds or measures the contents of a folder; 0 (adding) or the total
   // (sizing), -1 when stopped.
   int32_t z_addFolder(const FolderItem& folder, const std::string& prefix, bool followAliases,

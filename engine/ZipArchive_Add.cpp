@@ -3,12 +3,19 @@
 // An add changes three things that must stay together: the bytes from the
 // directory's start on, startOfDirInArchive, and the entry list. The bytes
 // change first; startOfDirInArchive and the list change only once the entry
-// is complete and on disk. A failed or aborted add therefore leaves the list
-// and the directory's place as they were: what it wrote lies behind the
-// directory's start, in space that the next directory write overwrites and
-// cuts off. The first add after a directory write retires the end record
+// is complete in the archive stream. A failed or aborted add therefore leaves
+// the list and the directory's place as they were: what it wrote lies behind
+// the directory's start, in space that the next directory write overwrites
+// and cuts off. The first add after a directory write retires the end record
 // before its first byte: until the directory is written again a crash leaves
 // a file that fails to open, never one whose directory is half overwritten.
+//
+// An add does not flush: the stream's buffer takes the bytes of many small
+// entries, header patches included, and hands them to the system in one
+// write. A write that fails later may thus lose bytes of entries already
+// listed; those entries are taken back (z_takeBackUnwritten), and the
+// operation that found the failure reports it. The directory is written only
+// once everything before it is on disk.
 #include <algorithm>
 #include <limits>
 
@@ -214,7 +221,27 @@ int32_t ZipArchive::z_zip(SeqDataInputStreamPtr dataStream, int32_t dataLength,
   // 8. The local header, over the old directory. Its version, flags, method,
   // time and date are those of the record.
   BinaryStream& stream = *d->zipStream;
+  // A failure that something else met (reading an entry flushes the buffer)
+  // may have lost bytes of entries listed before this one: that is this
+  // add's failure to report.
+  if (z_takeBackUnwritten()) {
+    stream.ClearFlags();
+    errmsg = kMsgWriteError;
+    return -2;
+  }
   stream.ClearFlags();
+  // An add that fails leaves nothing in the buffer that a later write could
+  // fail on, and a write that failed in it may have lost bytes of the
+  // entries listed before it.
+  struct OnFailure {
+    ZipArchive& archive;
+    bool listed = false;
+    ~OnFailure() {
+      if (listed) return;
+      archive.d->zipStream->Flush();
+      archive.z_takeBackUnwritten();
+    }
+  } onFailure{*this};
   const int64_t start = startOfDirInArchive;
   MemoryBlock header(local::kSize);
   header.SetLittleEndian(true);
@@ -319,10 +346,10 @@ int32_t ZipArchive::z_zip(SeqDataInputStreamPtr dataStream, int32_t dataLength,
       return -2;
     }
     // 16. The stream must end where the header and the compressed bytes say,
-    // and every byte must have reached the file.
+    // and no write may have failed. The trailer and the patch are served by
+    // the stream's buffer while the entry is small.
     const int64_t end = dataStart + written;
-    if (written < kGzipTrailerSize || stream.Position() != end || !stream.Flush() ||
-        stream.WriteFailed()) {
+    if (written < kGzipTrailerSize || stream.Position() != end || stream.WriteFailed()) {
       errmsg = kMsgWriteError;
       return -2;
     }
@@ -333,7 +360,7 @@ int32_t ZipArchive::z_zip(SeqDataInputStreamPtr dataStream, int32_t dataLength,
     stream.WriteUInt32(crc);
     stream.WriteUInt32(static_cast<uint32_t>(dataEnd - dataStart));
   }
-  if (!stream.Flush() || stream.WriteFailed() || stream.ReadShort()) {
+  if (stream.WriteFailed() || stream.ReadShort()) {
     errmsg = kMsgWriteError;
     return -2;
   }
@@ -343,8 +370,51 @@ int32_t ZipArchive::z_zip(SeqDataInputStreamPtr dataStream, int32_t dataLength,
   record->SetUInt32Value(central::kCRC, crc);
   record->SetUInt32Value(central::kCompressedSize, static_cast<uint32_t>(dataEnd - dataStart));
   record->SetUInt32Value(central::kLocalHeaderOffset, static_cast<uint32_t>(start));
+  // The directory's start can move back (Rollback), so the lower one holds.
+  unwrittenFrom = unwrittenFrom < 0 ? start : std::min(unwrittenFrom, start);
   startOfDirInArchive = dataEnd;
   d->entries_1.push_back(entry);
   d->forgetEntryOffsets();
+  onFailure.listed = true;
   return static_cast<int32_t>(d->entries_1.size() - 1);
+}
+
+bool ZipArchive::z_takeBackUnwritten() {
+  const int64_t lost = d->zipStream->FirstFailedWrite();
+  if (unwrittenFrom < 0 || lost < 0 || lost >= startOfDirInArchive) return false;
+  // The entries added since unwrittenFrom lie one behind the other: the one
+  // that holds the first lost byte goes, and every one behind it. Bytes
+  // before it were handed to the system.
+  int64_t cut = unwrittenFrom;
+  auto& entries = d->entries_1;
+  auto offsetOf = [](const ZipEntryPtr& e) {
+    return int64_t{e->z_Header()->UInt32Value(central::kLocalHeaderOffset)};
+  };
+  for (size_t i = 1; i < entries.size(); ++i) {
+    const int64_t offset = offsetOf(entries[i]);
+    if (offset >= unwrittenFrom && offset <= lost) cut = std::max(cut, offset);
+  }
+  entries.erase(std::remove_if(entries.begin() + 1, entries.end(),
+                               [&](const ZipEntryPtr& e) { return offsetOf(e) >= cut; }),
+                entries.end());
+  startOfDirInArchive = cut;
+  if (cut == unwrittenFrom) unwrittenFrom = -1;
+  dirSizeCache = -1;
+  d->forgetEntryOffsets();
+  d->dirty = true;
+  entriesLost = true;
+  return true;
+}
+
+bool ZipArchive::z_settle() {
+  BinaryStream& stream = *d->zipStream;
+  const bool tookBack = z_takeBackUnwritten();
+  stream.ClearFlags();
+  const bool flushed = stream.Flush();
+  if (flushed) {
+    unwrittenFrom = -1;
+  } else {
+    z_takeBackUnwritten();
+  }
+  return flushed && !tookBack;
 }

@@ -170,7 +170,8 @@ int32_t ZipArchive::z_addItem(const FolderItem& item, const std::string& name, i
 }
 
 int32_t ZipArchive::z_addItem(const FolderItem& item, const FolderItem::Status& status,
-                              const std::string& name, int32_t mode, bool sizeOnly) {
+                              const std::string& name, int32_t mode, bool sizeOnly,
+                              BinaryStreamPtr opened, bool storeFilesListed) {
   const bool folder = status.directory;
   if (!sizeOnly) {
     // A file that went away since its folder was listed must not become an
@@ -186,8 +187,14 @@ int32_t ZipArchive::z_addItem(const FolderItem& item, const FolderItem::Status& 
   }
 
   const int64_t dataLength = status.length;
+  // The fork's length and the Finder information come in one look at the
+  // store; adding needs the information even where no fork is wanted.
   int64_t rsrcLength = 0;
-  if (!folder && mode > MacBinaryNever()) rsrcLength = item.ResourceForkLength();
+  FinderInfo info;
+  if (!folder && (mode > MacBinaryNever() || !sizeOnly)) {
+    item.GetFileForkInfo(storeFilesListed, rsrcLength, info);
+    if (mode <= MacBinaryNever()) rsrcLength = 0;
+  }
   const bool macBinary =
       mode == MacBinaryAlways() || (mode == MacBinarySmart() && rsrcLength > 0);
   const int64_t size =
@@ -202,7 +209,10 @@ int32_t ZipArchive::z_addItem(const FolderItem& item, const FolderItem::Status& 
   const auto rsrc32 = macBinary ? static_cast<int32_t>(rsrcLength) : 0;
   SeqDataInputStreamPtr dataReader;
   SeqDataInputStreamPtr rsrcReader;
-  if (!folder) dataReader = std::make_shared<FileReader>(item);
+  if (!folder) {
+    dataReader = opened ? std::make_shared<FileReader>(item, std::move(opened))
+                        : std::make_shared<FileReader>(item);
+  }
   if (rsrc32 > 0) rsrcReader = std::make_shared<RsrcForkReader>(item);
   MemoryBlockPtr header;
   ZipExtraFieldPtr extra;
@@ -217,7 +227,6 @@ int32_t ZipArchive::z_addItem(const FolderItem& item, const FolderItem::Status& 
   } else if (!folder) {
     // The short block: type and creator only. What the item is is known
     // already, so the file system is not asked again.
-    const FinderInfo info = item.GetFinderInfo();
     extra = MakeZipExtraField(info.Type(), info.Creator(), std::string());
   }
   return z_zip(std::move(dataReader), data32, std::move(rsrcReader), rsrc32, std::move(header),
@@ -245,10 +254,13 @@ int32_t ZipArchive::z_addFolder(const FolderItem& folder, const std::string& pre
   }
 
   // One look at each item sorts it; its ids also tell whether it is the
-  // archive.
+  // archive. For a regular file the listing itself says enough: adding it
+  // looks at it when it opens it.
   struct Listed {
     FolderItem item;
     FolderItem::Status status;
+    // The target of an alias, which lies elsewhere.
+    bool viaAlias = false;
   };
   std::vector<Listed> files;
   std::vector<FolderItem> folders;
@@ -256,7 +268,15 @@ int32_t ZipArchive::z_addFolder(const FolderItem& folder, const std::string& pre
   for (int32_t i = 1; i <= count; ++i) {
     FolderItem item = folder.Item(i);
     if (item.Path().empty()) break;
-    FolderItem::Status status = item.GetStatus(false);
+    FolderItem::Status status;
+    const std::optional<FolderItem::ListedKind> kind =
+        sizeOnly ? std::nullopt : folder.ListedKindOf(i);
+    if (kind && kind->file && kind->fileID != archiveFileID) {
+      status.exists = status.file = true;
+      status.fileID = kind->fileID;
+    } else {
+      status = item.GetStatus(false);
+    }
     if (status.alias) {
       if (!followAliases) continue;
       FolderItem target = item.ResolvedAlias();
@@ -264,32 +284,61 @@ int32_t ZipArchive::z_addFolder(const FolderItem& folder, const std::string& pre
       // An alias to a folder could lead back up the tree; and what a store
       // keeps is part of another item even when an alias points at it.
       if (status.directory || isStoreFile(target)) continue;
-      files.push_back({std::move(target), status});
+      files.push_back({std::move(target), status, true});
     } else if (status.directory) {
       folders.push_back(std::move(item));
     } else {
-      files.push_back({std::move(item), status});
+      files.push_back({std::move(item), status, false});
     }
   }
 
+  // Which files may have store files, from the same listing: the others
+  // cost the store no look at all.
+  const std::optional<std::unordered_set<std::string>> withStoreFiles =
+      folder.ItemsWithStoreFiles();
   double total = 0;
-  for (const auto& [file, listed] : files) {
+  // The archive is left out, and said so while adding; true when the walk
+  // must stop.
+  auto leaveOutArchive = [&](const FolderItem& file) {
+    bool abort = false;
+    if (!sizeOnly && d->monitor) d->monitor->ReportError(file, 0, kMsgArchiveItself, abort);
+    return abort;
+  };
+  for (const auto& [file, listed, viaAlias] : files) {
     if (z_isArchiveFile(listed)) {
-      if (!sizeOnly && d->monitor) {
-        bool abort = false;
-        d->monitor->ReportError(file, 0, kMsgArchiveItself, abort);
-        if (abort) return -1;
-      }
+      if (leaveOutArchive(file)) return -1;
       continue;
     }
     bool abort = false;
     if (d->monitor) d->monitor->WillAddItem(file, abort);
     if (abort) return -1;
-    const std::string name = sizeOnly ? std::string() : prefix + d->cleanName(file.Name());
-    // Sizes are those of the listing; an add looks again, since the item may
-    // have changed while the files before it went in.
-    const int32_t n = sizeOnly ? z_addItem(file, listed, name, mode, true)
-                               : z_addItem(file, file.GetStatus(true), name, mode, false);
+    const std::string ownName = file.Name();
+    // This listing knows nothing of what an alias points to.
+    const bool storeFilesListed =
+        !withStoreFiles || viaAlias || withStoreFiles->count(ownName) != 0;
+    const std::string name = sizeOnly ? std::string() : prefix + d->cleanName(ownName);
+    int32_t n = 0;
+    if (sizeOnly) {
+      n = z_addItem(file, listed, name, mode, true, nullptr, storeFilesListed);
+    } else {
+      // Sizes are those of the listing; an add looks again, since the item
+      // may have changed while the files before it went in. A file is
+      // opened at once, and what it is comes from the open file.
+      FolderItem::Status now;
+      BinaryStreamPtr opened;
+      if (listed.file) {
+        opened = file.OpenForReading(now);
+      } else {
+        now = file.GetStatus(true);
+      }
+      // Where the listing's inode numbers are not the file system's own
+      // (some layered file systems), the open file still tells.
+      if (z_isArchiveFile(now)) {
+        if (leaveOutArchive(file)) return -1;
+        continue;
+      }
+      n = z_addItem(file, now, name, mode, false, std::move(opened), storeFilesListed);
+    }
     // While adding, 0 comes only from z_zip when the monitor aborted: it
     // asked to stop, so it is not asked again whether to go on.
     if (!sizeOnly && n == 0) return -1;

@@ -195,6 +195,12 @@ bool ZipArchive::Compact() {
     z_noWriteMsg();
     return false;
   }
+  // Entries still in the stream's buffer must be in the file before their
+  // bytes are moved.
+  if (!z_settle()) {
+    errmsg = kMsgCompactWrite;
+    return false;
+  }
   // Placeholders are left out of the directory anyway once the archive holds
   // anything else; their bytes are reclaimed here.
   z_dropPlaceholders();
@@ -210,7 +216,6 @@ bool ZipArchive::Compact() {
   d->dirty = true;
 
   BinaryStream& stream = *d->zipStream;
-  stream.ClearFlags();
   const int64_t fileLength = stream.Length();
   MemoryBlock header(local::kSize);
   header.SetLittleEndian(true);

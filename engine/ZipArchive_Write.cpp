@@ -58,6 +58,13 @@ bool ZipArchive::z_writeDirectory() {
     z_noWriteMsg();
     return false;
   }
+  // What adds left in the stream's buffer goes to the file first. Entries
+  // whose bytes a failed write lost are left out of the directory, which is
+  // still written for the others, and the write reports the loss.
+  if (!z_settle() && !entriesLost) {
+    errmsg = kMsgDirectoryWrite;
+    return false;
+  }
   if (d->entries_1.size() == 1) {
     // An archive must begin with a local header, also when it has no entries.
     if (z_zip(nullptr, 0, nullptr, 0, nullptr, "/", std::nullopt, nullptr) <= 0) return false;
@@ -184,6 +191,11 @@ bool ZipArchive::z_writeDirectory() {
   }
   liveEndRecordAt = endRecordAt;
   d->dirty = false;
+  if (entriesLost) {
+    entriesLost = false;
+    errmsg = kMsgDirectoryWrite;
+    return false;
+  }
   return true;
 }
 

@@ -28,19 +28,24 @@ struct Sidecar {
   appledouble::Contents contents;
 };
 
-// Opens and parses a sidecar. Returns an errno value when one is there but
-// can't be read; a missing sidecar, or one whose name the file system can't
-// hold, is simply not present.
-int load(const fs::path& path, Sidecar& sc) {
-  sc.path = path;
-  if (path.empty()) return 0;
+// Opens a sidecar for reading: -1 and no error when there is none (or the
+// file system can't hold its name), -1 and an errno value when it can't be
+// opened.
+int openSidecar(const fs::path& path, int& error) {
+  error = 0;
+  if (path.empty()) return -1;
   // Non-blocking, so that a FIFO put in a sidecar's place can't hang us.
   int raw = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (raw < 0) {
-    int error = errno;
-    return error == ENOENT || error == ENOTDIR || error == ENAMETOOLONG ? 0 : error;
+    int e = errno;
+    if (e != ENOENT && e != ENOTDIR && e != ENAMETOOLONG) error = e;
   }
-  sc.fd = Fd(raw);
+  return raw;
+}
+
+// Parses a sidecar that `sc.fd` has open.
+int parse(Sidecar& sc) {
+  const int raw = sc.fd.Get();
   sc.present = true;
   struct stat st {};
   if (::fstat(raw, &st) != 0) return errno;
@@ -57,6 +62,47 @@ int load(const fs::path& path, Sidecar& sc) {
     if (readFailed) return EIO;
     sc.damaged = true;
     sc.contents = appledouble::Contents();
+  }
+  return 0;
+}
+
+// Opens and parses a sidecar. Returns an errno value when one is there but
+// can't be read; a missing sidecar, or one whose name the file system can't
+// hold, is simply not present.
+int load(const fs::path& path, Sidecar& sc) {
+  sc.path = path;
+  int error = 0;
+  const int raw = openSidecar(path, error);
+  if (raw < 0) return error;
+  sc.fd = Fd(raw);
+  return parse(sc);
+}
+
+// The resource fork's length as the header and the entry table of an open
+// sidecar give it: enough to find the fork and to know that the file is
+// sound. 0 for anything else.
+int64_t forkLengthIn(int raw) {
+  struct stat st {};
+  if (::fstat(raw, &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+  std::string head;
+  std::string table;
+  std::string why;
+  uint16_t count = 0;
+  std::vector<appledouble::Descriptor> entries;
+  uint64_t size = static_cast<uint64_t>(st.st_size);
+  if (size < uint64_t(appledouble::kHeaderSize) ||
+      forkfiles::ReadAt(raw, 0, appledouble::kHeaderSize, head) != 0 ||
+      !appledouble::ParseHeader(head, count, why)) {
+    return 0;
+  }
+  uint64_t tableLength = uint64_t(count) * appledouble::kDescriptorSize;
+  if (appledouble::kHeaderSize + tableLength > size ||
+      forkfiles::ReadAt(raw, appledouble::kHeaderSize, tableLength, table) != 0 ||
+      !appledouble::ParseDescriptors(table, count, size, entries, why)) {
+    return 0;
+  }
+  for (const auto& d : entries) {
+    if (d.id == appledouble::kResourceFork) return d.length;
   }
   return 0;
 }
@@ -262,36 +308,35 @@ OSErr AppleDoubleStore::MakeFork(const fs::path& file, bool forWriting, std::uni
 }
 
 int64_t AppleDoubleStore::ResourceForkLength(const fs::path& file) {
-  fs::path sidecar = SidecarPath(file);
-  if (sidecar.empty()) return 0;
-  int raw = ::open(sidecar.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  int error = 0;
+  const int raw = openSidecar(SidecarPath(file), error);
   if (raw < 0) return 0;
   Fd fd(raw);
-  struct stat st {};
-  if (::fstat(raw, &st) != 0 || !S_ISREG(st.st_mode)) return 0;
-  // Only the header and the entry table: enough to find the fork and to
-  // know that the file is sound.
-  std::string head;
-  std::string table;
-  std::string why;
-  uint16_t count = 0;
-  std::vector<appledouble::Descriptor> entries;
-  uint64_t size = static_cast<uint64_t>(st.st_size);
-  if (size < uint64_t(appledouble::kHeaderSize) ||
-      forkfiles::ReadAt(raw, 0, appledouble::kHeaderSize, head) != 0 ||
-      !appledouble::ParseHeader(head, count, why)) {
-    return 0;
+  return forkLengthIn(raw);
+}
+
+OSErr AppleDoubleStore::GetForkInfo(const fs::path& file, int64_t& rsrcLength, FinderInfo& info) {
+  rsrcLength = 0;
+  info = FinderInfo();
+  Sidecar sc;
+  sc.path = SidecarPath(file);
+  int error = 0;
+  const int raw = openSidecar(sc.path, error);
+  if (raw < 0) return error ? FailErrno(error, "cannot read", sc.path) : ForkErr::noErr;
+  sc.fd = Fd(raw);
+  rsrcLength = forkLengthIn(raw);
+  if ((error = parse(sc)) != 0) return FailErrno(error, "cannot read", sc.path);
+  if (!sc.damaged) info.bytes = sc.contents.finderInfo;
+  return ForkErr::noErr;
+}
+
+std::optional<std::unordered_set<std::string>> AppleDoubleStore::ItemsWithStoreFiles(
+    const fs::path&, const std::vector<std::string>& storeNames) {
+  std::unordered_set<std::string> items;
+  for (const std::string& name : storeNames) {
+    if (name.size() > 2) items.insert(name.substr(2));
   }
-  uint64_t tableLength = uint64_t(count) * appledouble::kDescriptorSize;
-  if (appledouble::kHeaderSize + tableLength > size ||
-      forkfiles::ReadAt(raw, appledouble::kHeaderSize, tableLength, table) != 0 ||
-      !appledouble::ParseDescriptors(table, count, size, entries, why)) {
-    return 0;
-  }
-  for (const auto& d : entries) {
-    if (d.id == appledouble::kResourceFork) return d.length;
-  }
-  return 0;
+  return items;
 }
 
 OSErr AppleDoubleStore::GetFinderInfo(const fs::path& item, FinderInfo& info) {

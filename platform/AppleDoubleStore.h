@@ -30,6 +30,13 @@ class AppleDoubleStore : public ForkStore {
   OSErr SetCreationDate(const std::filesystem::path& item, std::optional<int64_t> unixTime) override;
   bool KeepsCreationDates() const override { return true; }
 
+  // One open of the sidecar for both.
+  OSErr GetForkInfo(const std::filesystem::path& file, int64_t& rsrcLength,
+                    FinderInfo& info) override;
+  // Every `._NAME` in the listing names an item NAME; no system call.
+  std::optional<std::unordered_set<std::string>> ItemsWithStoreFiles(
+      const std::filesystem::path& folder, const std::vector<std::string>& storeNames) override;
+
   bool IsStoreFile(const std::string& name) const override;
   OSErr ItemDeleted(const std::filesystem::path& item) override;
   OSErr ItemRenamed(const std::filesystem::path& from, const std::filesystem::path& to) override;

@@ -13,17 +13,20 @@
 namespace {
 constexpr int64_t kBufferSize = 64 * 1024;
 
-bool isRegularFile(int fd) {
+bool isRegularFile(int fd, struct stat* info = nullptr) {
   struct stat st {};
-  return fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  struct stat& out = info ? *info : st;
+  return fstat(fd, &out) == 0 && S_ISREG(out.st_mode);
 }
 }  // namespace
 
 std::shared_ptr<BinaryStream> BinaryStream::Open(const std::filesystem::path& path,
-                                                 bool writable) {
-  int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+                                                 bool writable, struct stat* info) {
+  // Non-blocking, so that a pipe in a file's place can't hang the open; it
+  // changes nothing for a regular file.
+  int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return nullptr;
-  if (!isRegularFile(fd)) {
+  if (!isRegularFile(fd, info)) {
     ::close(fd);
     return nullptr;
   }
@@ -72,9 +75,17 @@ void BinaryStream::writeRaw(int64_t at, const uint8_t* src, int64_t count) {
   }
 }
 
+void BinaryStream::writeNoting(int64_t at, const uint8_t* src, int64_t count) {
+  const bool failedBefore = writeFailed_;
+  writeFailed_ = false;
+  writeRaw(at, src, count);
+  if (writeFailed_) firstFailedWrite_ = std::min(firstFailedWrite_, at);
+  writeFailed_ = writeFailed_ || failedBefore;
+}
+
 bool BinaryStream::flushWrites() {
   if (!bufDirty_) return !writeFailed_;
-  writeRaw(bufStart_, buf_.get(), bufLen_);
+  writeNoting(bufStart_, buf_.get(), bufLen_);
   bufDirty_ = false;
   // What was written stays as read cache, so that reading back what was
   // just written (a trailer, a header to patch) costs no system call.
@@ -105,7 +116,8 @@ int64_t BinaryStream::ReadInto(void* dst, int64_t count) {
   if (fd_ < 0 || count <= 0) return 0;
   auto* out = static_cast<uint8_t*>(dst);
   int64_t done = 0;
-  if (bufDirty_) flushWrites();
+  // Reading back bytes that are still in a dirty buffer needs no flush.
+  if (bufDirty_ && !(pos_ >= bufStart_ && pos_ + count <= bufStart_ + bufLen_)) flushWrites();
   while (done < count) {
     // Serve from the buffer when the position lies in it.
     if (pos_ >= bufStart_ && pos_ < bufStart_ + bufLen_) {
@@ -138,9 +150,11 @@ std::string BinaryStream::Read(int64_t count) {
   std::string out;
   if (count <= 0 || fd_ < 0) return out;
   // Don't trust the count for the allocation: a hostile length field must not
-  // make us reserve gigabytes for a short file.
-  int64_t available = std::max<int64_t>(0, Length() - pos_);
-  out.resize(static_cast<size_t>(std::min(count, available)));
+  // make us reserve gigabytes for a short file. Up to a buffer's worth is
+  // allocated as asked, which spares small reads a look at the length.
+  const int64_t n =
+      count <= kBufferSize ? count : std::min(count, std::max<int64_t>(0, Length() - pos_));
+  out.resize(static_cast<size_t>(n));
   out.resize(static_cast<size_t>(ReadInto(out.data(), static_cast<int64_t>(out.size()))));
   return out;
 }
@@ -186,21 +200,23 @@ void BinaryStream::Write(const void* src, int64_t count) {
     return;
   }
   const auto* in = static_cast<const uint8_t*>(src);
-  // Writes extend a dirty buffer only when they continue it.
-  if (bufDirty_ && (pos_ != bufStart_ + bufLen_ || bufLen_ + count > kBufferSize)) {
-    flushWrites();
-  }
-  if (!bufDirty_) {
+  // Writes stay in a dirty buffer when they continue it or land inside it:
+  // a header patched once its data is written costs no system call.
+  const bool fits = bufDirty_ && pos_ >= bufStart_ && pos_ <= bufStart_ + bufLen_ &&
+                    pos_ - bufStart_ + count <= kBufferSize;
+  if (!fits) {
+    if (bufDirty_) flushWrites();
     bufLen_ = 0;
     bufStart_ = pos_;
+    if (count >= kBufferSize) {
+      writeNoting(pos_, in, count);
+      pos_ += count;
+      return;
+    }
   }
-  if (count >= kBufferSize) {
-    writeRaw(pos_, in, count);
-    pos_ += count;
-    return;
-  }
-  std::memcpy(buf_.get() + bufLen_, in, static_cast<size_t>(count));
-  bufLen_ += count;
+  const int64_t at = pos_ - bufStart_;
+  std::memcpy(buf_.get() + at, in, static_cast<size_t>(count));
+  bufLen_ = std::max(bufLen_, at + count);
   bufDirty_ = true;
   pos_ += count;
 }

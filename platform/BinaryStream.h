@@ -2,7 +2,9 @@
 // A random-access file stream with typed reads and writes.
 //
 // Reads and writes go through one buffer, so reading a 46-byte record costs no
-// system call. The stream is big-endian until SetLittleEndian(true).
+// system call, and many small writes (also ones that go back to patch bytes
+// still in the buffer) reach the system as one. The stream is big-endian until
+// SetLittleEndian(true).
 //
 // Like the classic platform's stream, a failed write is not reported by Write:
 // the bytes are dropped and the failure latched (WriteFailed). Callers that
@@ -17,11 +19,16 @@
 #include <string_view>
 #include <vector>
 
+struct stat;
+
 class BinaryStream {
  public:
   // Opens an existing regular file; nullptr when it can't be opened (missing,
-  // a folder, no permission).
-  static std::shared_ptr<BinaryStream> Open(const std::filesystem::path& path, bool writable);
+  // a folder, no permission). Something else in a file's place (a pipe) is
+  // refused without waiting for it. `info`, when given, gets what the open
+  // file is.
+  static std::shared_ptr<BinaryStream> Open(const std::filesystem::path& path, bool writable,
+                                            struct stat* info = nullptr);
   // Creates the file, or empties an existing one, open for reading and
   // writing; nullptr on failure.
   static std::shared_ptr<BinaryStream> Create(const std::filesystem::path& path);
@@ -75,9 +82,16 @@ class BinaryStream {
 
   // Latched when the system refused a write (disk full, file too large).
   bool WriteFailed() const { return writeFailed_; }
+  // The lowest file position from which written bytes may be lost, while
+  // WriteFailed holds (bytes before it were handed to the system); -1 when
+  // no write failed. A failed buffer counts from its start.
+  int64_t FirstFailedWrite() const { return writeFailed_ ? firstFailedWrite_ : -1; }
   // Latched when a typed read ran past the end of the file.
   bool ReadShort() const { return readShort_; }
-  void ClearFlags() { writeFailed_ = readShort_ = false; }
+  void ClearFlags() {
+    writeFailed_ = readShort_ = false;
+    firstFailedWrite_ = INT64_MAX;
+  }
 
  private:
   BinaryStream(int fd, bool writable);
@@ -85,12 +99,15 @@ class BinaryStream {
   void dropReadBuffer();
   void readFixed(uint8_t* dst, int count);
   void writeRaw(int64_t at, const uint8_t* src, int64_t count);
+  // writeRaw, noting where a failure began.
+  void writeNoting(int64_t at, const uint8_t* src, int64_t count);
 
   int fd_ = -1;
   bool writable_ = false;
   bool littleEndian_ = false;
   bool writeFailed_ = false;
   bool readShort_ = false;
+  int64_t firstFailedWrite_ = INT64_MAX;
   int64_t pos_ = 0;
   // The buffer covers the file bytes [bufStart_, bufStart_ + bufLen_); when
   // bufDirty_ it holds writes not yet handed to the system.

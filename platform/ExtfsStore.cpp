@@ -173,6 +173,23 @@ int64_t ExtfsStore::ResourceForkLength(const fs::path& file) {
   return static_cast<int64_t>(st.st_size);
 }
 
+std::optional<std::unordered_set<std::string>> ExtfsStore::ItemsWithStoreFiles(
+    const fs::path& folder, const std::vector<std::string>& storeNames) {
+  std::unordered_set<std::string> items;
+  for (const std::string& sub : storeNames) {
+    std::error_code ec;
+    fs::directory_iterator it(folder / sub, ec);
+    // A store folder that can't be listed (or is no folder) could still
+    // answer for single names: every item is asked then.
+    if (ec) return std::nullopt;
+    for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+      items.insert(it->path().filename().string());
+    }
+    if (ec) return std::nullopt;
+  }
+  return items;
+}
+
 OSErr ExtfsStore::GetFinderInfo(const fs::path& item, FinderInfo& info) {
   info = FinderInfo();
   fs::path path = FinderInfoPath(item);

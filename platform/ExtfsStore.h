@@ -24,6 +24,10 @@ class ExtfsStore : public ForkStore {
   OSErr SetCreationDate(const std::filesystem::path& item, std::optional<int64_t> unixTime) override;
   bool KeepsCreationDates() const override { return false; }
 
+  // One listing of each of the folder's `.rsrc` and `.finf` folders.
+  std::optional<std::unordered_set<std::string>> ItemsWithStoreFiles(
+      const std::filesystem::path& folder, const std::vector<std::string>& storeNames) override;
+
   bool IsStoreFile(const std::string& name) const override;
   OSErr ItemDeleted(const std::filesystem::path& item) override;
   OSErr ItemRenamed(const std::filesystem::path& from, const std::filesystem::path& to) override;

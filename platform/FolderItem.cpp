@@ -1,5 +1,6 @@
 #include "platform/FolderItem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,9 +46,14 @@ void FolderItem::SetListingFilter(std::function<bool(const std::string&)> hide) 
 }
 
 std::string FolderItem::Name() const {
-  fs::path p = path_;
-  if (!p.has_filename() && p.has_parent_path() && p != p.root_path()) p = p.parent_path();
-  return p.filename().string();
+  // The last component, also of a path that ends in separators; a root has
+  // no name. Folder walks ask this for every file, so without path objects.
+  const std::string& p = path_.native();
+  const size_t end = p.find_last_not_of('/');
+  if (end == std::string::npos) return std::string();
+  const size_t slash = p.rfind('/', end);
+  const size_t start = slash == std::string::npos ? 0 : slash + 1;
+  return p.substr(start, end + 1 - start);
 }
 
 bool FolderItem::Exists() const {
@@ -126,26 +132,60 @@ FolderItem::Status FolderItem::GetStatus(bool followAlias) const {
 
 int32_t FolderItem::Count() const {
   if (!listing_) {
-    auto names = std::make_shared<std::vector<std::string>>();
-    std::error_code ec;
+    auto listing = std::make_shared<Listing>();
     if (Directory()) {
       const auto& hide = listingFilter();
       ForkStorePtr store = ForkStore::Current();
-      for (fs::directory_iterator it(path_, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string name = it->path().filename().string();
-        if (store->IsStoreFile(name) || (hide && hide(name))) continue;
-        names->push_back(std::move(name));
+      listing->store = store.get();
+      // readdir rather than a directory iterator: the kind of each item and
+      // its inode come with the names, which spares a folder walk a look at
+      // every file.
+      if (DIR* dir = ::opendir(path_.c_str())) {
+        while (const dirent* e = ::readdir(dir)) {
+          std::string name = e->d_name;
+          if (name == "." || name == "..") continue;
+          if (store->IsStoreFile(name)) {
+            listing->storeNames.push_back(std::move(name));
+            continue;
+          }
+          if (hide && hide(name)) continue;
+          listing->entries.push_back({std::move(name), e->d_type, static_cast<uint64_t>(e->d_ino)});
+        }
+        ::closedir(dir);
       }
-      std::sort(names->begin(), names->end());
+      std::sort(listing->entries.begin(), listing->entries.end(),
+                [](const Listing::Entry& a, const Listing::Entry& b) { return a.name < b.name; });
     }
-    listing_ = std::move(names);
+    listing_ = std::move(listing);
   }
-  return static_cast<int32_t>(listing_->size());
+  return static_cast<int32_t>(listing_->entries.size());
 }
 
 FolderItem FolderItem::Item(int32_t index) const {
   if (index < 1 || index > Count()) return FolderItem();
-  return Child((*listing_)[static_cast<size_t>(index - 1)]);
+  return Child(listing_->entries[static_cast<size_t>(index - 1)].name);
+}
+
+std::optional<FolderItem::ListedKind> FolderItem::ListedKindOf(int32_t index) const {
+  if (index < 1 || index > Count()) return std::nullopt;
+  const Listing::Entry& e = listing_->entries[static_cast<size_t>(index - 1)];
+  ListedKind kind;
+  switch (e.type) {
+    case DT_REG: kind.file = true; break;
+    case DT_DIR: kind.directory = true; break;
+    case DT_LNK: kind.alias = true; break;
+    default: return std::nullopt;
+  }
+  kind.fileID = e.inode;
+  return kind;
+}
+
+std::optional<std::unordered_set<std::string>> FolderItem::ItemsWithStoreFiles() const {
+  Count();
+  const ForkStorePtr store = ForkStore::Current();
+  // A store put in since the listing was read may keep other files.
+  if (listing_->store != store.get()) return std::nullopt;
+  return store->ItemsWithStoreFiles(path_, listing_->storeNames);
 }
 
 std::vector<FolderItem> FolderItem::Items() const {
@@ -218,6 +258,20 @@ int64_t FolderItem::Length() const {
 int64_t FolderItem::ResourceForkLength() const {
   if (path_.empty()) return 0;
   return ForkStore::Current()->ResourceForkLength(path_);
+}
+
+void FolderItem::GetFileForkInfo(bool storeFilesListed, int64_t& rsrcLength,
+                                 FinderInfo& info) const {
+  rsrcLength = 0;
+  info = FinderInfo();
+  if (path_.empty()) return;
+  if (storeFilesListed) ForkStore::Current()->GetForkInfo(path_, rsrcLength, info);
+  if (!info.IsZero()) return;
+  // A file: what its name implies needs no look at the file system.
+  if (auto codes = TypeCreatorTable::ForName(Name())) {
+    info.SetType(codes->type);
+    info.SetCreator(codes->creator);
+  }
 }
 
 FinderInfo FolderItem::impliedFinderInfo() const {
@@ -332,6 +386,23 @@ uint64_t FolderItem::VolumeID() const {
 
 BinaryStreamPtr FolderItem::OpenAsBinaryFile(bool writable) const {
   return BinaryStream::Open(path_, writable);
+}
+
+BinaryStreamPtr FolderItem::OpenForReading(Status& status) const {
+  struct stat st {};
+  BinaryStreamPtr stream = path_.empty() ? nullptr : BinaryStream::Open(path_, false, &st);
+  if (!stream) {
+    status = GetStatus(true);
+    return nullptr;
+  }
+  status = Status();
+  status.exists = true;
+  status.file = true;
+  status.length = static_cast<int64_t>(st.st_size);
+  status.modified = Date::FromUnixTime(st.st_mtim.tv_sec);
+  status.fileID = static_cast<uint64_t>(st.st_ino);
+  status.volumeID = static_cast<uint64_t>(st.st_dev);
+  return stream;
 }
 
 BinaryStreamPtr FolderItem::CreateBinaryFile(const std::string&) const {

@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/BinaryStream.h"
@@ -78,6 +79,21 @@ class FolderItem {
   FolderItem Item(int32_t index) const;
   std::vector<FolderItem> Items() const;
   void Refresh() const { listing_.reset(); }
+  // What the listing itself tells of item `index`, without a look at the
+  // item: what kind it is and its inode number (as DirectoryID). None where
+  // the file system did not say.
+  struct ListedKind {
+    bool alias = false;
+    bool directory = false;
+    bool file = false;  // a regular file
+    uint64_t fileID = 0;
+  };
+  std::optional<ListedKind> ListedKindOf(int32_t index) const;
+  // The names of the folder's items that may have store files, as the fork
+  // store reads them from the same listing (ForkStore::ItemsWithStoreFiles);
+  // an item not among them had none when the folder was listed. None when
+  // the store can't tell, or changed since the listing was read.
+  std::optional<std::unordered_set<std::string>> ItemsWithStoreFiles() const;
   // More names for folder listings to leave out, besides the fork store's
   // own files (which are always left out). The default adds none.
   static void SetListingFilter(std::function<bool(const std::string& name)> hide);
@@ -98,6 +114,12 @@ class FolderItem {
   int64_t Length() const;
   // Length of the resource fork; 0 for none, a folder or a missing item.
   int64_t ResourceForkLength() const;
+  // For an item known to be a file: the length of its resource fork and the
+  // Finder information in effect, as ResourceForkLength and GetFinderInfo
+  // tell them, with one look at the store. `storeFilesListed` false means
+  // the folder's listing showed no store files for the item, and the store
+  // is not asked at all.
+  void GetFileForkInfo(bool storeFilesListed, int64_t& rsrcLength, FinderInfo& info) const;
 
   // The Finder information in effect: what the fork store keeps, or else,
   // for a file, the type and creator its name implies with everything else
@@ -139,6 +161,11 @@ class FolderItem {
 
   // The data fork as a binary stream; nullptr when it can't be opened.
   BinaryStreamPtr OpenAsBinaryFile(bool writable) const;
+  // The data fork open for reading, with `status` telling what the open
+  // file is (as GetStatus(true) would, but from the open file, so the two
+  // agree). When it can't be opened or is no regular file: nullptr, and
+  // `status` from a look at the path.
+  BinaryStreamPtr OpenForReading(Status& status) const;
   // Creates (or empties) the file; nullptr on failure. `type` is a MIME type
   // or empty; this system keeps none.
   BinaryStreamPtr CreateBinaryFile(const std::string& type = "") const;
@@ -158,6 +185,18 @@ class FolderItem {
   // The creation date the file system reports, as Unix time.
   std::optional<int64_t> fileSystemCreationTime() const;
 
+  struct Listing {
+    struct Entry {
+      std::string name;
+      unsigned char type;  // as readdir gives it
+      uint64_t inode;
+    };
+    std::vector<Entry> entries;  // sorted by name
+    // The names the fork store claimed as its own files, and which store.
+    std::vector<std::string> storeNames;
+    const ForkStore* store = nullptr;
+  };
+
   std::filesystem::path path_;
-  mutable std::shared_ptr<const std::vector<std::string>> listing_;
+  mutable std::shared_ptr<const Listing> listing_;
 };

@@ -132,6 +132,16 @@ OSErr ForkStore::CheckItem(const fs::path& item, bool forWriting, OSErr lockedCo
   return ForkErr::noErr;
 }
 
+OSErr ForkStore::GetForkInfo(const fs::path& file, int64_t& rsrcLength, FinderInfo& info) {
+  rsrcLength = ResourceForkLength(file);
+  return GetFinderInfo(file, info);
+}
+
+std::optional<std::unordered_set<std::string>> ForkStore::ItemsWithStoreFiles(
+    const fs::path&, const std::vector<std::string>&) {
+  return std::nullopt;
+}
+
 // --- File Manager style access ----------------------------------------------
 
 ForkStore::Open* ForkStore::find(int16_t refNum) {

@@ -29,6 +29,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 using OSErr = int16_t;
@@ -151,6 +152,19 @@ class ForkStore {
   virtual OSErr SetCreationDate(const std::filesystem::path& item,
                                 std::optional<int64_t> unixTime) = 0;
   virtual bool KeepsCreationDates() const = 0;
+
+  // --- Folder walks ------------------------------------------------------
+  // The resource fork length and the stored Finder information of a file,
+  // as ResourceForkLength and GetFinderInfo answer them, for the cost of
+  // one look where the store can (GetFinderInfo's code comes back).
+  virtual OSErr GetForkInfo(const std::filesystem::path& file, int64_t& rsrcLength,
+                            FinderInfo& info);
+  // Which items of `folder` may have store files, told from the folder's
+  // listing: `storeNames` are the listed names that IsStoreFile claimed. An
+  // item not in the result had none when the folder was listed. None when
+  // the store can't tell (the default), so that every item is asked.
+  virtual std::optional<std::unordered_set<std::string>> ItemsWithStoreFiles(
+      const std::filesystem::path& folder, const std::vector<std::string>& storeNames);
 
   // --- Store files travel with their items -----------------------------
   // Whether a name in a folder listing is one of the store's own files.

@@ -7,6 +7,9 @@
 
 FileReader::FileReader(FolderItem file) : f(std::move(file)) {}
 
+FileReader::FileReader(FolderItem file, BinaryStreamPtr opened)
+    : f(std::move(file)), bs(std::move(opened)) {}
+
 FileReader::~FileReader() { Close(); }
 
 BinaryStream& FileReader::stream(const char* operation) {

@@ -8,6 +8,9 @@
 class FileReader : public SeqDataInputStream {
  public:
   explicit FileReader(FolderItem f);
+  // A reader that starts open on `opened`, the data fork of `f` (see
+  // FolderItem::OpenForReading); it takes the stream over.
+  FileReader(FolderItem f, BinaryStreamPtr opened);
   ~FileReader() override;
 
   std::string Read(int32_t count) override;

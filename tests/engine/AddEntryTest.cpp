@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <functional>
+#include <map>
 
 #include "engine/ZipFormat.h"
 #include "engine/WriteTestSupport.h"
@@ -337,6 +338,70 @@ TEST_F(AddEntry, AWriteThatFailsLeavesTheEntriesThatWereThere) {
   }
   EXPECT_EQ(bytes(), before);
   expectTwoEntries();
+}
+
+// Adds don't flush: the bytes of small entries wait in the stream's buffer
+// and reach the file many at a time. A write that fails later takes back the
+// entries whose bytes it may have lost, and only those; the operation that
+// met the failure reports it, and so does the directory write that leaves
+// them out.
+TEST_F(AddEntry, AWriteThatFailsLaterTakesBackTheEntriesWhoseBytesItLost) {
+  struct Case {
+    const char* what;
+    // Runs into the full disk with the late entries still in the buffer.
+    std::function<void(ZipArchive&)> meetTheFailure;
+  };
+  const Case cases[] = {
+      {"a later add",
+       [](ZipArchive& a) {
+         EXPECT_EQ(AddBytes(a, "huge.bin", NoiseBytes(200000, 2)), -2);
+         EXPECT_EQ(a.ErrorMessage(), "Write error, the archived item may be corrupted");
+       }},
+      {"a read of an entry, then an add",
+       [](ZipArchive& a) {
+         // Reading an entry that is on disk flushes the buffer first.
+         EXPECT_TRUE(a.Entry(1)->Verify());
+         EXPECT_EQ(AddBytes(a, "after.txt", "x"), -2);
+         EXPECT_EQ(a.ErrorMessage(), "Write error, the archived item may be corrupted");
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(zip());
+    makeTwoEntries();
+    std::map<std::string, std::string> kept = {{"one.txt", TextBytes(3000)},
+                                               {"two.bin", NoiseBytes(5000)}};
+    {
+      ZipArchive a;
+      ASSERT_TRUE(a.Open(FolderItem(zip()), true));
+      for (int i = 0; i < 30; ++i) {
+        const std::string name = "s" + std::to_string(i) + ".txt";
+        ASSERT_EQ(AddBytes(a, name, TextBytes(40 + 7 * i)), 3 + i) << a.ErrorMessage();
+        kept[name] = TextBytes(40 + 7 * i);
+      }
+      // Larger than the buffer: on its way out it takes the small entries
+      // before it along.
+      ASSERT_EQ(AddBytes(a, "big.bin", NoiseBytes(100000)), 33) << a.ErrorMessage();
+      kept["big.bin"] = NoiseBytes(100000);
+      for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(AddBytes(a, "late" + std::to_string(i) + ".txt", TextBytes(100)), 34 + i);
+      }
+      {
+        // The disk fills up just behind what reached the file so far.
+        FileSizeLimit limit(static_cast<int64_t>(std::filesystem::file_size(zip())) + 10);
+        c.meetTheFailure(a);
+      }
+      EXPECT_EQ(a.EntryCount(), 33);
+      // The directory is written for the entries that are there, and the
+      // write still tells that some went missing.
+      EXPECT_FALSE(a.Close());
+      EXPECT_EQ(a.ErrorMessage(), "Write error, the archive's directory may be incomplete");
+    }
+    ExpectOtherToolsAgree(zip(), kept);
+    ZipArchive a;
+    ASSERT_TRUE(a.Open(FolderItem(zip()), false)) << a.ErrorMessage();
+    EXPECT_EQ(a.EntryCount(), 33);
+  }
 }
 
 TEST_F(AddEntry, RefusesAnAddThatWouldTakeTheArchiveTo2GB) {

@@ -132,3 +132,55 @@ TEST(BinaryStream, AFailedWriteIsLatchedAndTheLengthTellsTheTruth) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
+
+// Bytes written back into the buffer (a header patched once its data is
+// written) stay there with the rest, and reading them back needs no flush.
+TEST(BinaryStream, PatchesInTheBufferWaitForTheNextFlush) {
+  TempDir tmp;
+  auto bs = BinaryStream::Create(tmp / "f");
+  bs->Write("header....data");
+  bs->SetPosition(6);
+  bs->Write("1234");
+  bs->SetPosition(0);
+  EXPECT_EQ(bs->Read(14), "header1234data");
+  EXPECT_EQ(ReadFile(tmp / "f"), "");
+  bs->SetPosition(14);
+  bs->Write("!");
+  ASSERT_TRUE(bs->Flush());
+  EXPECT_EQ(ReadFile(tmp / "f"), "header1234data!");
+}
+
+// Where lost bytes begin: a failed buffer counts from its start, bytes
+// handed over before it are safe.
+TEST(BinaryStream, AFailedWriteTellsWhereTheLostBytesBegin) {
+  TempDir tmp;
+  auto path = tmp / "f";
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit lim{1000, 1000};
+    setrlimit(RLIMIT_FSIZE, &lim);
+    auto bs = BinaryStream::Create(path);
+    bs->Write(std::string(600, 'a'));
+    int failures = 0;
+    if (!bs->Flush() || bs->FirstFailedWrite() != -1) failures |= 1;
+    bs->Write(std::string(3000, 'z'));
+    if (bs->Flush() || bs->FirstFailedWrite() != 600) failures |= 2;
+    // Straight through, past the buffer's size.
+    bs->SetPosition(200000);
+    bs->Write(std::string(100000, 'y'));
+    if (bs->FirstFailedWrite() != 600) failures |= 4;
+    bs->ClearFlags();
+    bs->SetPosition(200000);
+    bs->Write(std::string(100000, 'y'));
+    if (bs->FirstFailedWrite() != 200000) failures |= 8;
+    bs->ClearFlags();
+    if (bs->WriteFailed() || bs->FirstFailedWrite() != -1) failures |= 16;
+    _exit(failures);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}

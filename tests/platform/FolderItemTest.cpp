@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/FolderItem.h"
@@ -40,6 +41,59 @@ TEST(FolderItem, ReportsKindsAndAttributes) {
   EXPECT_FALSE(FolderItem(tmp / ".hidden").Visible());
   EXPECT_EQ(file.Parent()->Path(), tmp.path());
   EXPECT_EQ(FolderItem(tmp.path()).Child("file"), file);
+}
+
+TEST(FolderItem, NamesAreTheLastComponent) {
+  const struct {
+    const char* path;
+    const char* name;
+  } cases[] = {
+      {"/a/b.txt", "b.txt"}, {"/a/b/", "b"}, {"/a//", "a"}, {"rel", "rel"},
+      {"/", ""},             {"//", ""},     {"", ""},      {"a/..", ".."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FolderItem(c.path).Name(), c.name) << c.path;
+}
+
+// What a folder walk learns without a look at each item: the listing's kinds
+// and inode numbers, and from opening a file, what the open file is.
+TEST(FolderItem, ListingsTellKindsAndOpeningTellsTheRest) {
+  TempDir tmp;
+  WriteFile(tmp / "f", "12345");
+  ASSERT_EQ(mkdir((tmp / "d").c_str(), 0700), 0);
+  ASSERT_EQ(symlink("f", (tmp / "l").c_str()), 0);
+  ASSERT_EQ(mkfifo((tmp / "p").c_str(), 0600), 0);
+  FolderItem dir(tmp.path());
+  ASSERT_EQ(dir.Count(), 4);  // d f l p
+  const auto d = dir.ListedKindOf(1), f = dir.ListedKindOf(2), l = dir.ListedKindOf(3);
+  ASSERT_TRUE(d && f && l);
+  EXPECT_TRUE(d->directory && !d->file && !d->alias);
+  EXPECT_TRUE(f->file && !f->directory && !f->alias);
+  EXPECT_EQ(f->fileID, FolderItem(tmp / "f").DirectoryID());
+  EXPECT_TRUE(l->alias && !l->file);
+  if (const auto p = dir.ListedKindOf(4)) {
+    EXPECT_FALSE(p->file || p->directory || p->alias);
+  }
+  EXPECT_FALSE(dir.ListedKindOf(0));
+  EXPECT_FALSE(dir.ListedKindOf(5));
+
+  FolderItem::Status status;
+  BinaryStreamPtr opened = FolderItem(tmp / "f").OpenForReading(status);
+  ASSERT_TRUE(opened);
+  EXPECT_TRUE(status.exists && status.file);
+  EXPECT_EQ(status.length, 5);
+  const FolderItem::Status looked = FolderItem(tmp / "f").GetStatus(true);
+  EXPECT_EQ(status.fileID, looked.fileID);
+  EXPECT_EQ(status.volumeID, looked.volumeID);
+  EXPECT_EQ(status.modified.UnixTime(), looked.modified.UnixTime());
+  EXPECT_EQ(opened->Read(100), "12345");
+  // A pipe is not waited on; what it is comes from a look at the path.
+  EXPECT_FALSE(FolderItem(tmp / "p").OpenForReading(status));
+  EXPECT_TRUE(status.exists);
+  EXPECT_FALSE(status.file);
+  EXPECT_FALSE(FolderItem(tmp / "d").OpenForReading(status));
+  EXPECT_TRUE(status.directory);
+  EXPECT_FALSE(FolderItem(tmp / "gone").OpenForReading(status));
+  EXPECT_FALSE(status.exists);
 }
 
 TEST(FolderItem, LockingClearsTheOwnerWriteBit) {

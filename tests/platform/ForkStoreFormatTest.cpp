@@ -233,6 +233,11 @@ TEST_F(AppleDoubleFormat, DamagedSidecarsReadAsAbsentAndAreNeverOverwritten) {
     EXPECT_EQ(f.ResourceForkLength(), 0);
     EXPECT_EQ(readFork(f), "");
     EXPECT_EQ(f.MacType(), "TEXT") << "the name's codes, as for a file without a sidecar";
+    int64_t length = -1;
+    FinderInfo info;
+    f.GetFileForkInfo(true, length, info);
+    EXPECT_EQ(length, 0);
+    EXPECT_EQ(info.Type(), "TEXT");
 
     EXPECT_EQ(writeFork(f, "new"), ForkErr::ioErr);
     EXPECT_NE(ForkStore::LastErrorText().find("damaged AppleDouble file"), std::string::npos)

@@ -308,6 +308,56 @@ TEST_P(StoreTest, ListingsSkipStoreFiles) {
   EXPECT_EQ(folder.Item(3).Name(), "c");
 }
 
+// What a folder walk asks: which items of a folder have store files, from
+// its listing, and for each file its fork's length and Finder information in
+// one look, the same as the separate questions answer.
+TEST_P(StoreTest, WalksLearnFromTheListingAndAskOnce) {
+  FinderInfo typed;
+  typed.SetType("APPL");
+  typed.SetCreator("Zzzz");
+  const struct {
+    const char* name;
+    std::string fork;
+    bool setInfo;
+  } files[] = {
+      {"plain.txt", "", false},
+      {"forked.txt", "fork", false},
+      {"typed", "", true},
+      {"both", "the fork", true},
+  };
+  for (const auto& f : files) {
+    FolderItem item = MakeFile(f.name, "data");
+    if (!f.fork.empty()) {
+      ASSERT_EQ(WriteFork(*store, item.Path(), f.fork), ForkErr::noErr);
+    }
+    if (f.setInfo) {
+      ASSERT_TRUE(item.SetFinderInfo(typed));
+    }
+  }
+  const auto listed = FolderItem(dir.path()).ItemsWithStoreFiles();
+  if (memory) {
+    EXPECT_FALSE(listed) << "a store without files can't tell from a listing";
+  } else {
+    ASSERT_TRUE(listed);
+    EXPECT_EQ(*listed, (std::unordered_set<std::string>{"forked.txt", "typed", "both"}));
+  }
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.name);
+    FolderItem item(dir / f.name);
+    int64_t length = -1;
+    FinderInfo info;
+    item.GetFileForkInfo(true, length, info);
+    EXPECT_EQ(length, item.ResourceForkLength());
+    EXPECT_EQ(length, static_cast<int64_t>(f.fork.size()));
+    EXPECT_EQ(info, item.GetFinderInfo());
+    // Told that the listing showed no store files, the store is not asked:
+    // what the name implies.
+    item.GetFileForkInfo(false, length, info);
+    EXPECT_EQ(length, 0);
+    EXPECT_EQ(info.Type(), std::string(f.name).ends_with(".txt") ? "TEXT" : std::string(4, '\0'));
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Stores, StoreTest, ::testing::ValuesIn(forktest::StoreNames()));
 
 // --- Faults, on the in-memory store -----------------------------------------
