@@ -17,10 +17,12 @@
 
 namespace extracttest {
 
-// Raw deflate data, as a ZIP entry stores it.
-inline std::string RawDeflate(const std::string& data) {
+// Raw deflate data, as a ZIP entry stores it; level 9 with memory level 9
+// gives the densest stream zlib makes.
+inline std::string RawDeflate(const std::string& data, int level = Z_DEFAULT_COMPRESSION,
+                              int memLevel = 8) {
   z_stream zs{};
-  EXPECT_EQ(deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  EXPECT_EQ(deflateInit2(&zs, level, Z_DEFLATED, -15, memLevel, Z_DEFAULT_STRATEGY), Z_OK);
   std::string out(deflateBound(&zs, static_cast<uLong>(data.size())) + 16, '\0');
   zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
   zs.avail_in = static_cast<uInt>(data.size());

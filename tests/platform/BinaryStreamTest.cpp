@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-#include <csignal>
 
 #include "platform/BinaryStream.h"
 #include "support/TestSupport.h"
 
+using testsupport::InChildWithFileSizeLimit;
 using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
@@ -115,22 +112,13 @@ TEST(BinaryStream, WritesToAReadOnlyStreamAreRefused) {
 TEST(BinaryStream, AFailedWriteIsLatchedAndTheLengthTellsTheTruth) {
   TempDir tmp;
   auto path = tmp / "f";
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit lim{1000, 1000};
-    setrlimit(RLIMIT_FSIZE, &lim);
-    auto bs = BinaryStream::Create(path);
-    bs->Write(std::string(3000, 'z'));
-    bool flushed = bs->Flush();
-    int code = (!flushed && bs->WriteFailed() && bs->Length() == 1000) ? 0 : 1;
-    _exit(code);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(InChildWithFileSizeLimit(1000, [&] {
+              auto bs = BinaryStream::Create(path);
+              bs->Write(std::string(3000, 'z'));
+              bool flushed = bs->Flush();
+              return (!flushed && bs->WriteFailed() && bs->Length() == 1000) ? 0 : 1;
+            }),
+            0);
 }
 
 // Bytes written back into the buffer (a header patched once its data is
@@ -155,12 +143,7 @@ TEST(BinaryStream, PatchesInTheBufferWaitForTheNextFlush) {
 TEST(BinaryStream, AFailedWriteTellsWhereTheLostBytesBegin) {
   TempDir tmp;
   auto path = tmp / "f";
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit lim{1000, 1000};
-    setrlimit(RLIMIT_FSIZE, &lim);
+  EXPECT_EQ(InChildWithFileSizeLimit(1000, [&] {
     auto bs = BinaryStream::Create(path);
     bs->Write(std::string(600, 'a'));
     int failures = 0;
@@ -177,10 +160,7 @@ TEST(BinaryStream, AFailedWriteTellsWhereTheLostBytesBegin) {
     if (bs->FirstFailedWrite() != 200000) failures |= 8;
     bs->ClearFlags();
     if (bs->WriteFailed() || bs->FirstFailedWrite() != -1) failures |= 16;
-    _exit(failures);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+    return failures;
+  }),
+            0);
 }

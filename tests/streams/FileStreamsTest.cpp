@@ -1,15 +1,11 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <csignal>
 
 #include "platform/Exceptions.h"
 #include "streams/FileReader.h"
 #include "streams/FileWriter.h"
 #include "support/TestSupport.h"
 
+using testsupport::InChildWithFileSizeLimit;
 using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
@@ -126,24 +122,16 @@ TEST(FileWriter, SkipCountsAndExtends) {
 TEST(FileWriter, NoticesAShortWriteAtClose) {
   TempDir tmp;
   auto path = tmp / "f";
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit lim{4096, 4096};
-    setrlimit(RLIMIT_FSIZE, &lim);
-    FileWriter w{FolderItem(path)};
-    if (!w.Open()) _exit(2);
-    for (int i = 0; i < 4; ++i) w.Write(std::string(16384, 'q'));
-    bool flushed = w.Flush();
-    bool closed = w.Close();
-    int32_t code = 0;
-    std::string text;
-    w.GetErrorDescription(code, text);
-    _exit(!flushed && !closed && code == -1 && text == "open or write error" ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(InChildWithFileSizeLimit(4096, [&] {
+              FileWriter w{FolderItem(path)};
+              if (!w.Open()) return 2;
+              for (int i = 0; i < 4; ++i) w.Write(std::string(16384, 'q'));
+              bool flushed = w.Flush();
+              bool closed = w.Close();
+              int32_t code = 0;
+              std::string text;
+              w.GetErrorDescription(code, text);
+              return !flushed && !closed && code == -1 && text == "open or write error" ? 0 : 1;
+            }),
+            0);
 }

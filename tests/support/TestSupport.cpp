@@ -1,6 +1,9 @@
 #include "support/TestSupport.h"
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -49,6 +52,21 @@ int RunCommand(const std::string& command) {
 
 bool HaveProgram(const std::string& name) {
   return RunCommand("command -v " + name + " >/dev/null 2>&1") == 0;
+}
+
+int InChildWithFileSizeLimit(long limit, const std::function<int()>& body) {
+  const pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit lim{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+    setrlimit(RLIMIT_FSIZE, &lim);
+    // No test teardown in the child: its result is all that counts.
+    _exit(body());
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace testsupport
