@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchScratch.h"
 #include "engine/ZipArchive.h"
 #include "platform/BinaryStream.h"
 #include "platform/plugin/PluginHost.h"
@@ -38,22 +39,8 @@ namespace {
 namespace fs = std::filesystem;
 constexpr size_t kChunk = 16384;
 
-// A scratch folder for the whole run.
-const fs::path& scratch() {
-  static const fs::path dir = [] {
-    std::string pattern = (fs::temp_directory_path() / "pellarc-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) std::abort();
-    return fs::path(pattern);
-  }();
-  return dir;
-}
-
-struct RemoveScratch {
-  ~RemoveScratch() {
-    std::error_code ec;
-    fs::remove_all(scratch(), ec);
-  }
-};
+using bench::RemoveScratch;
+const auto& scratch = bench::Scratch;
 
 fs::path makeInput(const std::string& name, int64_t size) {
   const fs::path path = scratch() / name;

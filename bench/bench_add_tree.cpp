@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchScratch.h"
 #include "engine/ZipArchive.h"
 #include "platform/BinaryStream.h"
 #include "streams/FileReader.h"
@@ -45,21 +46,8 @@ namespace {
 namespace fs = std::filesystem;
 constexpr size_t kChunk = 16384;
 
-const fs::path& scratch() {
-  static const fs::path dir = [] {
-    std::string pattern = (fs::temp_directory_path() / "pellarc-bench-tree-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) std::abort();
-    return fs::path(pattern);
-  }();
-  return dir;
-}
-
-struct RemoveScratch {
-  ~RemoveScratch() {
-    std::error_code ec;
-    fs::remove_all(scratch(), ec);
-  }
-};
+using bench::RemoveScratch;
+const auto& scratch = bench::Scratch;
 
 // The pellarc executable next to this benchmark.
 fs::path pellarcProgram() { return fs::read_symlink("/proc/self/exe").parent_path() / "pellarc"; }
