@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchDeflate.h"
 #include "bench/BenchScratch.h"
 #include "engine/ZipArchive.h"
 #include "platform/BinaryStream.h"
@@ -37,7 +38,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-constexpr size_t kChunk = 16384;
 
 using bench::RemoveScratch;
 const auto& scratch = bench::Scratch;
@@ -102,26 +102,7 @@ bool deflateFile(const fs::path& input, const fs::path& output) {
   FileReader reader{FolderItem(input)};
   BinaryStreamPtr out = BinaryStream::Create(output);
   if (!reader.Open() || !out) return false;
-  z_stream zs{};
-  if (deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) !=
-      Z_OK) {
-    return false;
-  }
-  unsigned char buffer[kChunk];
-  int flush = Z_NO_FLUSH;
-  do {
-    const std::string piece = reader.Read(static_cast<int32_t>(kChunk));
-    flush = piece.empty() ? Z_FINISH : Z_NO_FLUSH;
-    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
-    zs.avail_in = static_cast<uInt>(piece.size());
-    do {
-      zs.next_out = buffer;
-      zs.avail_out = kChunk;
-      deflate(&zs, flush);
-      out->Write(buffer, static_cast<int64_t>(kChunk - zs.avail_out));
-    } while (zs.avail_out == 0);
-  } while (flush != Z_FINISH);
-  deflateEnd(&zs);
+  if (!bench::DeflateInto(reader, *out, Z_DEFAULT_COMPRESSION)) return false;
   out->Close();
   reader.Close();
   return true;

@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchDeflate.h"
 #include "bench/BenchScratch.h"
 #include "engine/ZipArchive.h"
 #include "platform/BinaryStream.h"
@@ -44,7 +45,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-constexpr size_t kChunk = 16384;
 
 using bench::RemoveScratch;
 const auto& scratch = bench::Scratch;
@@ -184,26 +184,10 @@ std::vector<fs::path> filesBelow(const fs::path& root) {
 int64_t deflateFiles(const std::vector<fs::path>& files, const fs::path& output) {
   BinaryStreamPtr out = BinaryStream::Create(output);
   if (!out) return -1;
-  unsigned char buffer[kChunk];
   for (const fs::path& file : files) {
     FileReader reader{FolderItem(file)};
     if (!reader.Open()) return -1;
-    z_stream zs{};
-    if (deflateInit2(&zs, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return -1;
-    int flush = Z_NO_FLUSH;
-    do {
-      const std::string piece = reader.Read(static_cast<int32_t>(kChunk));
-      flush = piece.empty() ? Z_FINISH : Z_NO_FLUSH;
-      zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
-      zs.avail_in = static_cast<uInt>(piece.size());
-      do {
-        zs.next_out = buffer;
-        zs.avail_out = kChunk;
-        deflate(&zs, flush);
-        out->Write(buffer, static_cast<int64_t>(kChunk - zs.avail_out));
-      } while (zs.avail_out == 0);
-    } while (flush != Z_FINISH);
-    deflateEnd(&zs);
+    if (!bench::DeflateInto(reader, *out, 6)) return -1;
     reader.Close();
   }
   out->Close();
